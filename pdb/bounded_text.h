@@ -1,0 +1,25 @@
+// Short texts of a fixed capacity that live on the stack: the values of a
+// request are at most 33 bytes, so none of them needs the heap.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+template <std::size_t Capacity> struct TBoundedText {
+  std::array<char, Capacity> Bytes{};
+  std::size_t Length = 0;
+};
+
+template <std::size_t Capacity> std::string_view TextView(const TBoundedText<Capacity>& text) {
+  return {text.Bytes.data(), text.Length};
+}
+
+// Appends as much of `tail` as fits; the capacities are chosen so that it all does.
+template <std::size_t Capacity>
+void AppendText(TBoundedText<Capacity>& text, std::string_view tail) {
+  const std::size_t count = std::min(tail.size(), Capacity - text.Length);
+  std::copy_n(tail.data(), count, text.Bytes.data() + text.Length);
+  text.Length += count;
+}

@@ -1,0 +1,38 @@
+// POSIX file access. File names are bytes; Linux file managers hand them to
+// plug-ins as UTF-8, which is therefore the 8-bit code page here.
+#include "pdb/platform.h"
+#include "pdb/utf.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Paths reach us at 259 UTF-16 code units at most; each unit takes at most
+// three UTF-8 bytes (a surrogate pair, two units, takes four).
+constexpr std::size_t MaxPathUnits = 259;
+constexpr std::size_t MaxPathBytes = MaxPathUnits * 3 + 1;
+
+} // namespace
+
+bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
+  std::size_t length = 0;
+  while (path[length] != 0) {
+    if (++length > MaxPathUnits) return false;
+  }
+  char utf8Path[MaxPathBytes];
+  if (!Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path)) return false;
+
+  // O_NONBLOCK: a FIFO without a writer or a terminal answers the read at
+  // once with nothing instead of holding the host's thread; a directory fails
+  // the read. O_NOCTTY: opening a terminal must not make it ours.
+  const int fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  const ssize_t got = ::read(fd, buffer, size);
+  ::close(fd);
+  return got >= 0 && static_cast<std::size_t>(got) == size;
+}
+
+std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity) {
+  return Utf8ToUtf16(name, out, capacity);
+}

@@ -1,0 +1,19 @@
+#include "plugin/catalogue.h"
+#include "plugin/contplug.h"
+
+#include <algorithm>
+
+void CopyTextToBuffer(std::string_view text, char* buffer, int size) {
+  if (buffer == nullptr || size < 1) return;
+  const std::size_t count = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+  std::copy_n(text.data(), count, buffer);
+  buffer[count] = '\0';
+}
+
+int DescribeField(int fieldIndex, char* name, char* units, int size) {
+  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoMoreFields;
+  CopyTextToBuffer(FieldNames[static_cast<std::size_t>(fieldIndex)], name, size);
+  // No field has units; the units buffer has no size of its own, one NUL always fits.
+  if (units != nullptr) units[0] = '\0';
+  return FieldTypeString;
+}

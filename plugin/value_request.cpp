@@ -1,0 +1,92 @@
+#include "plugin/value_request.h"
+#include "pdb/getters.h"
+#include "pdb/platform.h"
+#include "plugin/catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Fields answered with a FieldDate; the others are text.
+constexpr std::array<int, 3> DateFields = {3, 4, 5};
+
+// Long enough for every name a host passes for a real file; longer names
+// are converted on the heap, only to find their extension.
+constexpr std::size_t NameBufferUnits = 1024;
+
+WideChar Lowered(WideChar unit) {
+  return (unit >= 'A' && unit <= 'Z') ? static_cast<WideChar>(unit - 'A' + 'a') : unit;
+}
+
+bool ContainsMarker(const WideChar* extension, std::size_t length, const char (&marker)[4]) {
+  for (std::size_t i = 0; i + 3 <= length; ++i) {
+    if (Lowered(extension[i]) == marker[0] && Lowered(extension[i + 1]) == marker[1] &&
+        Lowered(extension[i + 2]) == marker[2]) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int AnswerDate(const WideChar* fileName, int fieldIndex, void* value, int size) {
+  if (value == nullptr || size < static_cast<int>(sizeof(FieldDate))) return FieldEmpty;
+  const TDateTime dateTime = GetHeaderDate(fileName, fieldIndex);
+  if (dateTime == 0.0) return FieldEmpty;
+  const TCalendarDate date = DateTimeToCalendarDate(dateTime);
+  const FieldDate answer{static_cast<std::uint16_t>(date.Year), static_cast<std::uint16_t>(date.Month),
+                         static_cast<std::uint16_t>(date.Day)};
+  std::memcpy(value, &answer, sizeof answer);
+  return FieldTypeDate;
+}
+
+int AnswerText(const WideChar* fileName, int fieldIndex, void* value, int size) {
+  if (value == nullptr || size < 1) return FieldEmpty;
+  const TFieldText text = GetHeaderText(fileName, fieldIndex);
+  if (text.Length == 0) return FieldEmpty;
+  // The host sees the text up to its first NUL: the name proper, not all 32 bytes.
+  const std::string_view whole = TextView(text);
+  CopyTextToBuffer(whole.substr(0, whole.find('\0')), static_cast<char*>(value), size);
+  return FieldTypeString;
+}
+
+} // namespace
+
+bool ExtensionMatches(const WideChar* fileName) {
+  if (fileName == nullptr) return false;
+  const WideChar* extension = nullptr;
+  const WideChar* p = fileName;
+  for (; *p != 0; ++p) {
+    if (*p == '.') {
+      extension = p;
+    } else if (*p == '\\' || *p == ':') {
+      extension = nullptr;
+    }
+  }
+  if (extension == nullptr) return false;
+  const auto length = static_cast<std::size_t>(p - extension);
+  return ContainsMarker(extension, length, "pdb") || ContainsMarker(extension, length, "prc");
+}
+
+int AnswerValueRequest(const WideChar* fileName, int fieldIndex, void* value, int size, int flags) {
+  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
+  // The cheap checks come first: neither of them touches the file.
+  if ((flags & DelayIfSlow) != 0) return FieldDelayed;
+  if (!ExtensionMatches(fileName)) return FieldDelayed;
+  const bool isDate = std::find(DateFields.begin(), DateFields.end(), fieldIndex) != DateFields.end();
+  return isDate ? AnswerDate(fileName, fieldIndex, value, size)
+                : AnswerText(fileName, fieldIndex, value, size);
+}
+
+int AnswerValueRequest(const char* fileName, int fieldIndex, void* value, int size, int flags) {
+  // Requests that are answered without the name need no conversion.
+  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
+  if ((flags & DelayIfSlow) != 0) return FieldDelayed;
+  WideChar name[NameBufferUnits];
+  const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, NameBufferUnits);
+  if (needed < NameBufferUnits) return AnswerValueRequest(name, fieldIndex, value, size, flags);
+  std::vector<WideChar> longName(needed + 1);
+  SystemNameToUtf16(fileName, longName.data(), longName.size());
+  return AnswerValueRequest(longName.data(), fieldIndex, value, size, flags);
+}

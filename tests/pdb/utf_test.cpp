@@ -1,0 +1,87 @@
+// UTF-8 <-> UTF-16 of file names, invalid bytes included.
+#include "pdb/utf.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<WideChar> ToUtf16(const std::string& text) {
+  std::vector<WideChar> out(text.size() + 1, 0xEEEE);
+  const std::size_t needed = Utf8ToUtf16(text.c_str(), out.data(), out.size());
+  EXPECT_LT(needed, out.size());
+  out.resize(needed);
+  return out;
+}
+
+TEST(Utf, ConvertsBothWaysAndEscapesStrayBytes) {
+  struct Case {
+    const char* Label;
+    std::string Utf8;
+    std::vector<WideChar> Utf16;
+    bool RoundTrips; // back to the same bytes
+  };
+  const Case cases[] = {
+      {"ascii", "/tmp/a.pdb", {'/', 't', 'm', 'p', '/', 'a', '.', 'p', 'd', 'b'}, true},
+      {"two bytes", "\xC3\xA9", {0x00E9}, true},
+      {"three bytes", "\xE6\x97\xA5", {0x65E5}, true},
+      {"four bytes", "\xF0\x9F\x93\x9D", {0xD83D, 0xDCDD}, true},
+      {"largest", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}, true},
+      {"latin-1 byte", "\xE9t", {0xDCE9, 't'}, true},
+      {"stray continuation", "\x80", {0xDC80}, true},
+      {"byte 0xFF", "\xFF", {0xDCFF}, true},
+      {"cut sequence", "\xE6\x97", {0xDCE6, 0xDC97}, true},
+      {"cut at the end of four", "a\xF0\x9F\x93", {'a', 0xDCF0, 0xDC9F, 0xDC93}, true},
+      {"overlong slash", "\xC0\xAF", {0xDCC0, 0xDCAF}, true},
+      {"overlong three", "\xE0\x80\xAF", {0xDCE0, 0xDC80, 0xDCAF}, true},
+      {"encoded surrogate", "\xED\xA0\x80", {0xDCED, 0xDCA0, 0xDC80}, true},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", {0xDCF4, 0xDC90, 0xDC80, 0xDC80}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    EXPECT_EQ(ToUtf16(c.Utf8), c.Utf16);
+    char back[64];
+    ASSERT_TRUE(Utf16ToUtf8(c.Utf16.data(), c.Utf16.size(), back, sizeof back));
+    if (c.RoundTrips) {
+      EXPECT_EQ(std::string(back), c.Utf8);
+    }
+  }
+}
+
+TEST(Utf, ReportsTheLengthWithoutWritingPastTheCapacity) {
+  WideChar out[4] = {1, 1, 1, 1};
+  EXPECT_EQ(Utf8ToUtf16("abcdef", out, 3), 6u);
+  EXPECT_EQ(out[3], 1) << "wrote past the capacity";
+  EXPECT_EQ(Utf8ToUtf16("abc", out, 4), 3u);
+  EXPECT_EQ(out[3], 0);
+  EXPECT_EQ(Utf8ToUtf16("", out, 0), 0u);
+}
+
+TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
+  struct Case {
+    const char* Label;
+    std::vector<WideChar> Utf16;
+    std::size_t Capacity;
+    bool Converts;
+  };
+  const Case cases[] = {
+      {"lone high surrogate", {'a', 0xD800, 'b'}, 16, false},
+      {"high surrogate at the end", {'a', 0xDBFF}, 16, false},
+      {"lone low surrogate, not a byte", {0xDC00}, 16, false},
+      {"escaped ASCII is not a byte we escape", {0xDC41}, 16, false},
+      {"reversed pair", {0xDCDD, 0xD83D}, 16, false},
+      {"exactly fits", {0x00E9, 'x'}, 4, true},
+      {"one byte short", {0x00E9, 'x'}, 3, false},
+      {"no room for the NUL", {}, 0, false},
+      {"empty", {}, 1, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    char out[16];
+    EXPECT_EQ(Utf16ToUtf8(c.Utf16.data(), c.Utf16.size(), out, c.Capacity), c.Converts);
+  }
+}
+
+} // namespace

@@ -1,0 +1,152 @@
+// What only the Linux library must show: its dynamic symbol table, file
+// names as bytes, FIFOs, and file descriptors given back.
+#include "tests/support/palm_file.h"
+#include "tests/support/plugin_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <elf.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The names of the functions and objects the library offers to others:
+// defined, global or weak, visible symbols of its dynamic symbol table.
+std::set<std::string> ExportedSymbols(const fs::path& library) {
+  const auto bytes = ReadAllBytes(library);
+  std::set<std::string> names;
+  if (bytes.size() < sizeof(Elf64_Ehdr)) return names;
+  Elf64_Ehdr elf;
+  std::memcpy(&elf, bytes.data(), sizeof elf);
+  for (unsigned i = 0; i < elf.e_shnum; ++i) {
+    Elf64_Shdr section;
+    std::memcpy(&section, bytes.data() + elf.e_shoff + i * sizeof section, sizeof section);
+    if (section.sh_type != SHT_DYNSYM) continue;
+    Elf64_Shdr strings;
+    std::memcpy(&strings, bytes.data() + elf.e_shoff + section.sh_link * sizeof strings, sizeof strings);
+    for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
+      Elf64_Sym symbol;
+      std::memcpy(&symbol, bytes.data() + section.sh_offset + offset, sizeof symbol);
+      const unsigned binding = ELF64_ST_BIND(symbol.st_info);
+      if (symbol.st_shndx == SHN_UNDEF || symbol.st_name == 0) continue;
+      if (binding != STB_GLOBAL && binding != STB_WEAK) continue;
+      if (ELF64_ST_VISIBILITY(symbol.st_other) != STV_DEFAULT) continue;
+      names.insert(reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
+    }
+  }
+  return names;
+}
+
+std::size_t OpenDescriptors() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+int AskText(const char* name, int index, char (&buffer)[64]) {
+  return LoadedPlugin().GetValue(name, index, 0, buffer, sizeof buffer, 0);
+}
+
+TEST(LinuxLibrary, ExportsExactlyTheFourFunctions) {
+  LoadedPlugin();
+  const std::set<std::string> expected = {"ContentGetDetectString", "ContentGetSupportedField",
+                                          "ContentGetValue", "ContentGetValueW"};
+  EXPECT_EQ(ExportedSymbols(PluginPath), expected);
+}
+
+class LinuxFiles : public testing::Test {
+protected:
+  void SetUp() override {
+    folder = MakeTestFolder("linux");
+    header.Name = "Linux";
+    header.NumRecords = 7;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  fs::path folder;
+  TSampleHeader header;
+};
+
+TEST_F(LinuxFiles, AFifoIsEmptyAtOnce) {
+  const auto fifo = folder / "x.pdb";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  char buffer[64];
+  const auto start = std::chrono::steady_clock::now();
+  for (const int index : {0, 3, 6}) EXPECT_EQ(AskText(fifo.c_str(), index, buffer), FieldEmpty);
+  // A blocking open or read would never return at all; this only documents it.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST_F(LinuxFiles, NamesThatAreNotUtf8StillOpen) {
+  // Latin-1 bytes, as old file systems hold them: not valid UTF-8.
+  const std::string latin1 = (folder / "\xE9t\xE9.pdb").string();
+  WritePalmFile(latin1, header);
+  char buffer[64];
+  ASSERT_EQ(AskText(latin1.c_str(), 0, buffer), FieldTypeString);
+  EXPECT_STREQ(buffer, "Linux");
+
+  // The same name in UTF-16: each stray byte as an escaped lone surrogate.
+  std::u16string wide = folder.u16string() + u"/";
+  wide += static_cast<char16_t>(0xDCE9);
+  wide += u"t";
+  wide += static_cast<char16_t>(0xDCE9);
+  wide += u".pdb";
+  const auto name = WideName(wide);
+  ASSERT_EQ(LoadedPlugin().GetValueW(name.data(), 6, 0, buffer, sizeof buffer, 0), FieldTypeString);
+  EXPECT_STREQ(buffer, "7 ");
+}
+
+TEST_F(LinuxFiles, Utf8NamesGiveTheSameThroughBothExports) {
+  const auto path = folder / fs::u8path("\xE3\x83\xA1\xE3\x83\xA2 \xF0\x9F\x93\x9D.pdb"); // "メモ 📝.pdb"
+  WritePalmFile(path, header);
+  char narrow[64];
+  char wide[64];
+  const auto name = WideName(path);
+  for (int index = 0; index < 8; ++index) {
+    SCOPED_TRACE(index);
+    std::memset(narrow, 0, sizeof narrow);
+    std::memset(wide, 0, sizeof wide);
+    const int result = AskText(path.c_str(), index, narrow);
+    EXPECT_NE(result, FieldEmpty);
+    EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), index, 0, wide, sizeof wide, 0), result);
+    EXPECT_EQ(std::memcmp(narrow, wide, sizeof narrow), 0);
+  }
+}
+
+TEST_F(LinuxFiles, UnpairedSurrogatesOpenNothing) {
+  WritePalmFile(folder / "a.pdb", header);
+  std::u16string wide = folder.u16string() + u"/";
+  wide += static_cast<char16_t>(0xD800);
+  wide += u"a.pdb";
+  char buffer[64];
+  const auto name = WideName(wide);
+  EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, sizeof buffer, 0), FieldEmpty);
+}
+
+TEST_F(LinuxFiles, GivesBackEveryDescriptor) {
+  const auto path = folder / "memo.pdb";
+  WritePalmFile(path, header);
+  const std::string missing = (folder / "gone.pdb").string();
+  fs::create_directories(folder / "dir.pdb");
+  const std::string directory = (folder / "dir.pdb").string();
+  char buffer[64];
+  const std::size_t before = OpenDescriptors();
+  for (int round = 0; round < 5000; ++round) {
+    AskText(path.c_str(), round % 8, buffer);
+    AskText(missing.c_str(), round % 8, buffer);
+    AskText(directory.c_str(), round % 8, buffer);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+}
+
+} // namespace

@@ -1,0 +1,490 @@
+// The plug-in as a host sees it: loaded from its file, called through the
+// exports it finds by name. The same cases run against the Linux library
+// natively and against the Windows DLL under Wine.
+#include "tests/support/palm_file.h"
+#include "tests/support/plugin_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint8_t Marker = 0xCD;
+constexpr std::size_t Slack = 64; // bytes past the given size that must stay untouched
+
+// What a call left in a buffer of `size` bytes followed by marked slack.
+struct TAnswer {
+  int Result;
+  std::vector<std::uint8_t> Buffer;
+};
+
+std::vector<std::uint8_t> MarkedBuffer(int size) {
+  return std::vector<std::uint8_t>(static_cast<std::size_t>(size > 0 ? size : 0) + Slack, Marker);
+}
+
+TAnswer AskW(const WideChar* name, int index, int size, int flags = 0, int unit = 0) {
+  auto buffer = MarkedBuffer(size);
+  const int result = LoadedPlugin().GetValueW(name, index, unit, buffer.data(), size, flags);
+  return {result, buffer};
+}
+
+TAnswer AskW(const TWideName& name, int index, int size = 256, int flags = 0, int unit = 0) {
+  return AskW(name.data(), index, size, flags, unit);
+}
+
+TAnswer Ask8(const char* name, int index, int size = 256, int flags = 0, int unit = 0) {
+  auto buffer = MarkedBuffer(size);
+  const int result = LoadedPlugin().GetValue(name, index, unit, buffer.data(), size, flags);
+  return {result, buffer};
+}
+
+void ExpectText(const TAnswer& answer, const std::string& text) {
+  ASSERT_EQ(answer.Result, FieldTypeString);
+  ASSERT_GT(answer.Buffer.size(), text.size());
+  EXPECT_EQ(std::string(answer.Buffer.begin(), answer.Buffer.begin() + static_cast<long>(text.size())), text);
+  EXPECT_EQ(answer.Buffer[text.size()], 0) << "text not terminated";
+  for (std::size_t i = text.size() + 1; i < answer.Buffer.size(); ++i) {
+    ASSERT_EQ(answer.Buffer[i], Marker) << "byte " << i << " written";
+  }
+}
+
+void ExpectDate(const TAnswer& answer, int year, int month, int day) {
+  ASSERT_EQ(answer.Result, FieldTypeDate);
+  FieldDate date;
+  std::memcpy(&date, answer.Buffer.data(), sizeof date);
+  EXPECT_EQ(date.Year, year);
+  EXPECT_EQ(date.Month, month);
+  EXPECT_EQ(date.Day, day);
+  for (std::size_t i = sizeof date; i < answer.Buffer.size(); ++i) {
+    ASSERT_EQ(answer.Buffer[i], Marker) << "byte " << i << " written";
+  }
+}
+
+void ExpectUntouched(const TAnswer& answer, int result) {
+  EXPECT_EQ(answer.Result, result);
+  for (std::size_t i = 0; i < answer.Buffer.size(); ++i) {
+    ASSERT_EQ(answer.Buffer[i], Marker) << "byte " << i << " written";
+  }
+}
+
+std::string NativeName(const fs::path& path) { return path.string(); }
+
+// ---------------------------------------------------------------- catalogue
+
+TEST(Catalogue, EnumeratesEightStringFieldsThenStops) {
+  const char* const expected[] = {"DBName",       "DBType",       "CreatorID",  "DataCreated",
+                                  "DataModified", "DataBackedUp", "NumRecords", "Version"};
+  int index = 0;
+  for (;; ++index) {
+    ASSERT_LT(index, 100) << "enumeration never ends";
+    std::vector<char> name(64, static_cast<char>(Marker));
+    std::vector<char> units(64, static_cast<char>(Marker));
+    const int type = LoadedPlugin().GetSupportedField(index, name.data(), units.data(), 64);
+    if (type == FieldNoMoreFields) break;
+    SCOPED_TRACE(index);
+    ASSERT_LT(index, 8);
+    EXPECT_EQ(type, FieldTypeString) << "every field is declared as text, the dates too";
+    EXPECT_STREQ(name.data(), expected[index]);
+    EXPECT_EQ(units[0], '\0');
+    for (std::size_t i = 1; i < units.size(); ++i) ASSERT_EQ(units[i], static_cast<char>(Marker));
+  }
+  EXPECT_EQ(index, 8);
+}
+
+TEST(Catalogue, CutsNamesToTheBufferSize) {
+  struct Case {
+    int Index;
+    int Size;
+    const char* Expected;
+  };
+  const Case cases[] = {{2, 5, "Crea"},  {0, 1, ""},         {4, 12, "DataModifie"},
+                        {4, 13, "DataModified"}, {7, 2048, "Version"}, {5, 2, "D"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Index) + "/" + std::to_string(c.Size));
+    std::vector<char> name(static_cast<std::size_t>(c.Size) + Slack, static_cast<char>(Marker));
+    char units[4] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(LoadedPlugin().GetSupportedField(c.Index, name.data(), units, c.Size), FieldTypeString);
+    const std::size_t length = std::strlen(c.Expected);
+    EXPECT_EQ(std::string(name.data(), length), c.Expected);
+    EXPECT_EQ(name[length], '\0');
+    for (std::size_t i = length + 1; i < name.size(); ++i) ASSERT_EQ(name[i], static_cast<char>(Marker));
+    EXPECT_EQ(units[0], '\0');
+    EXPECT_EQ(units[1], 'x') << "units get one NUL, no more";
+  }
+}
+
+TEST(Catalogue, LeavesBuffersAloneOutsideTheCatalogueOrWithoutRoom) {
+  struct Case {
+    const char* Label;
+    int Index;
+    int Size;
+    bool NullName;
+    bool NullUnits;
+    int Result;
+    bool UnitsWritten;
+  };
+  const Case cases[] = {
+      {"index -1", -1, 64, false, false, FieldNoMoreFields, false},
+      {"index 8", 8, 64, false, false, FieldNoMoreFields, false},
+      {"INT_MIN", INT_MIN, 64, false, false, FieldNoMoreFields, false},
+      {"INT_MAX", INT_MAX, 64, false, false, FieldNoMoreFields, false},
+      {"size 0", 0, 0, false, false, FieldTypeString, true},
+      {"size -1", 1, -1, false, false, FieldTypeString, true},
+      {"size INT_MIN", 1, INT_MIN, false, false, FieldTypeString, true},
+      {"null name", 3, 64, true, false, FieldTypeString, true},
+      {"null units", 3, 64, false, true, FieldTypeString, false},
+      {"both null", 3, 64, true, true, FieldTypeString, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    std::vector<char> name(64 + Slack, static_cast<char>(Marker));
+    std::vector<char> units(16, static_cast<char>(Marker));
+    const int result = LoadedPlugin().GetSupportedField(c.Index, c.NullName ? nullptr : name.data(),
+                                                        c.NullUnits ? nullptr : units.data(), c.Size);
+    EXPECT_EQ(result, c.Result);
+    const bool nameWritten = result == FieldTypeString && !c.NullName && c.Size >= 1;
+    if (!nameWritten) {
+      for (const char byte : name) ASSERT_EQ(byte, static_cast<char>(Marker));
+    }
+    EXPECT_EQ(units[0], c.UnitsWritten ? '\0' : static_cast<char>(Marker));
+    for (std::size_t i = 1; i < units.size(); ++i) ASSERT_EQ(units[i], static_cast<char>(Marker));
+  }
+}
+
+TEST(DetectString, CutsTheExpressionToTheBufferSize) {
+  const std::string whole = R"(EXT="PDB"|EXT="PRC")";
+  struct Case {
+    int Size;
+    std::size_t Length; // bytes of the expression before the NUL; npos: nothing written
+  };
+  const Case cases[] = {{1, 0},         {10, 9},          {19, 18},        {20, 19},
+                        {2048, 19},     {0, std::string::npos}, {-1, std::string::npos},
+                        {INT_MIN, std::string::npos}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Size);
+    std::vector<char> buffer(static_cast<std::size_t>(std::max(c.Size, 0)) + Slack, static_cast<char>(Marker));
+    LoadedPlugin().GetDetectString(buffer.data(), c.Size);
+    std::size_t untouchedFrom = 0;
+    if (c.Length != std::string::npos) {
+      EXPECT_EQ(std::string(buffer.data(), c.Length), whole.substr(0, c.Length));
+      EXPECT_EQ(buffer[c.Length], '\0');
+      untouchedFrom = c.Length + 1;
+    }
+    for (std::size_t i = untouchedFrom; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], static_cast<char>(Marker));
+  }
+  LoadedPlugin().GetDetectString(nullptr, 100); // must not crash
+}
+
+// ------------------------------------------------------------ value requests
+
+// A folder of Palm files with known headers, made once for all value tests.
+class ValueRequests : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    Folder = new fs::path(MakeTestFolder("values"));
+    TSampleHeader memo;
+    memo.Name = "MemoDB";
+    memo.DBType = "DATA";
+    memo.CreatorID = "memo";
+    memo.Created = 0xB982A9E5;  // 2002-08-16, seconds since 1904 as a device stores them
+    memo.Modified = 0xDC562161; // 2021-02-20
+    memo.BackedUp = 1000000000; // 2001-09-09, seconds since 1970 as converters store them
+    memo.NumRecords = 258;
+    memo.Version = 1;
+    WritePalmFile(*Folder / "MemoDB.PDB", memo, 300);
+
+    TSampleHeader full;
+    full.Name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345"; // all 32 bytes, no NUL
+    full.DBType = std::string("TE\0X", 4);
+    full.CreatorID = "\xC4\xFF\x80z";
+    full.Created = 2085805696;
+    full.Modified = 2085805697;
+    full.BackedUp = 0xFFFFFFFF;
+    full.NumRecords = 65535;
+    full.Version = 65535;
+    WritePalmFile(*Folder / "full.prc", full);
+
+    WritePalmFile(*Folder / "zeros.pdb", TSampleHeader{});
+  }
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    fs::remove_all(*Folder, ignored);
+    delete Folder;
+  }
+  static TWideName Name(const std::string& file) { return WideName(*Folder / file); }
+  static std::string Name8(const std::string& file) { return NativeName(*Folder / file); }
+
+  static fs::path* Folder;
+};
+fs::path* ValueRequests::Folder = nullptr;
+
+struct TFieldCase {
+  const char* File;
+  int Index;
+  const char* Text; // null for a date
+  int Year, Month, Day;
+};
+
+const TFieldCase FieldCases[] = {
+    {"MemoDB.PDB", 0, "MemoDB", 0, 0, 0},
+    {"MemoDB.PDB", 1, "DATA ", 0, 0, 0},
+    {"MemoDB.PDB", 2, "memo ", 0, 0, 0},
+    {"MemoDB.PDB", 3, nullptr, 2002, 8, 16},
+    {"MemoDB.PDB", 4, nullptr, 2021, 2, 20},
+    {"MemoDB.PDB", 5, nullptr, 2001, 9, 9},
+    {"MemoDB.PDB", 6, "258 ", 0, 0, 0},
+    {"MemoDB.PDB", 7, "1 ", 0, 0, 0},
+    {"full.prc", 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 ", 0, 0, 0},
+    {"full.prc", 1, "TE ", 0, 0, 0},
+    {"full.prc", 2, "\xC4\xFF\x80z ", 0, 0, 0},
+    {"full.prc", 3, nullptr, 2036, 2, 5},
+    {"full.prc", 4, nullptr, 2036, 2, 5},
+    {"full.prc", 5, nullptr, 2040, 2, 6},
+    {"full.prc", 6, "65535 ", 0, 0, 0},
+    {"full.prc", 7, "65535 ", 0, 0, 0},
+    {"zeros.pdb", 0, "", 0, 0, 0},
+    {"zeros.pdb", 1, " ", 0, 0, 0},
+    {"zeros.pdb", 2, " ", 0, 0, 0},
+    {"zeros.pdb", 3, nullptr, 1970, 1, 1},
+    {"zeros.pdb", 5, nullptr, 1970, 1, 1},
+    {"zeros.pdb", 6, "0 ", 0, 0, 0},
+    {"zeros.pdb", 7, "0 ", 0, 0, 0},
+};
+
+void ExpectField(const TAnswer& answer, const TFieldCase& c) {
+  if (c.Text != nullptr) {
+    ExpectText(answer, c.Text);
+  } else {
+    ExpectDate(answer, c.Year, c.Month, c.Day);
+  }
+}
+
+TEST_F(ValueRequests, AnswersEveryFieldThroughBothExports) {
+  for (const auto& c : FieldCases) {
+    SCOPED_TRACE(std::string(c.File) + " field " + std::to_string(c.Index));
+    ExpectField(AskW(Name(c.File), c.Index), c);
+    ExpectField(Ask8(Name8(c.File).c_str(), c.Index), c);
+  }
+}
+
+TEST_F(ValueRequests, UnitIndexChangesNothing) {
+  for (const int unit : {-5, 0, 1, 99, INT_MIN}) {
+    SCOPED_TRACE(unit);
+    ExpectText(AskW(Name("MemoDB.PDB"), 6, 256, 0, unit), "258 ");
+    ExpectDate(AskW(Name("MemoDB.PDB"), 3, 256, 0, unit), 2002, 8, 16);
+  }
+}
+
+TEST_F(ValueRequests, CutsTextsToTheBufferSize) {
+  const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 ";
+  for (const int size : {1, 2, 3, 5, 6, 33, 34, 40}) {
+    SCOPED_TRACE(size);
+    const std::size_t kept = std::min<std::size_t>(name.size(), static_cast<std::size_t>(size) - 1);
+    ExpectText(AskW(Name("full.prc"), 0, size), name.substr(0, kept));
+    ExpectText(Ask8(Name8("full.prc").c_str(), 0, size), name.substr(0, kept));
+    ExpectText(AskW(Name("MemoDB.PDB"), 1, size), std::string("DATA ").substr(0, kept));
+  }
+}
+
+TEST_F(ValueRequests, WritesNothingWithoutRoomForTheValue) {
+  struct Case {
+    const char* Label;
+    int Index;
+    int Size;
+  };
+  const Case cases[] = {{"text, size 0", 0, 0},    {"text, size -1", 1, -1}, {"text, INT_MIN", 6, INT_MIN},
+                        {"date, size 5", 3, 5},    {"date, size 1", 4, 1},   {"date, size 0", 5, 0},
+                        {"date, size -1", 5, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    ExpectUntouched(AskW(Name("MemoDB.PDB"), c.Index, c.Size), FieldEmpty);
+    ExpectUntouched(Ask8(Name8("MemoDB.PDB").c_str(), c.Index, c.Size), FieldEmpty);
+  }
+  ExpectDate(AskW(Name("MemoDB.PDB"), 3, 6), 2002, 8, 16);
+  const auto name = Name("MemoDB.PDB");
+  for (const int index : {0, 3}) {
+    EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), index, 0, nullptr, 256, 0), FieldEmpty);
+    EXPECT_EQ(LoadedPlugin().GetValue(Name8("MemoDB.PDB").c_str(), index, 0, nullptr, 256, 0), FieldEmpty);
+  }
+}
+
+TEST_F(ValueRequests, ChecksRangeThenDelayThenExtension) {
+  const auto memo = Name("MemoDB.PDB");
+  const auto missing = Name("gone.pdb");
+  const auto text = Name("readme.txt");
+  const WideChar empty[] = {0};
+  struct Case {
+    const char* Label;
+    const WideChar* File;
+    int Index;
+    int Flags;
+    int Result;
+  };
+  const Case cases[] = {
+      {"index 8 with delay", memo.data(), 8, DelayIfSlow, FieldNoSuchField},
+      {"index -1", memo.data(), -1, 0, FieldNoSuchField},
+      {"INT_MIN", memo.data(), INT_MIN, 0, FieldNoSuchField},
+      {"INT_MAX", memo.data(), INT_MAX, 0, FieldNoSuchField},
+      {"index 8 of a text file", text.data(), 8, 0, FieldNoSuchField},
+      {"delay", memo.data(), 0, DelayIfSlow, FieldDelayed},
+      {"delay for a date", memo.data(), 4, DelayIfSlow, FieldDelayed},
+      {"delay, every flag bit", memo.data(), 6, -1, FieldDelayed},
+      {"delay, missing file", missing.data(), 0, DelayIfSlow, FieldDelayed},
+      {"delay, text file", text.data(), 0, DelayIfSlow, FieldDelayed},
+      {"other flag bits", memo.data(), 6, ~DelayIfSlow, FieldTypeString},
+      {"missing file", missing.data(), 0, 0, FieldEmpty},
+      {"missing file, date", missing.data(), 3, 0, FieldEmpty},
+      {"not a Palm extension", text.data(), 0, 0, FieldDelayed},
+      {"empty name", empty, 2, 0, FieldDelayed},
+      {"null name", nullptr, 2, 0, FieldDelayed},
+      {"null name, index 9", nullptr, 9, 0, FieldNoSuchField},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    const TAnswer answer = AskW(c.File, c.Index, 256, c.Flags);
+    if (c.Result == FieldTypeString) {
+      ExpectText(answer, "258 ");
+    } else {
+      ExpectUntouched(answer, c.Result);
+    }
+  }
+  ExpectUntouched(Ask8(nullptr, 2), FieldDelayed);
+  ExpectUntouched(Ask8("", 2), FieldDelayed);
+  ExpectUntouched(Ask8(nullptr, 8), FieldNoSuchField);
+}
+
+TEST_F(ValueRequests, TestsTheExtensionAfterTheLastSeparator) {
+  // Missing files: a name that passes the extension test is looked for and
+  // comes out empty; one that fails is refused without a look.
+  struct Case {
+    std::u16string Name;
+    int Result;
+  };
+  const Case cases[] = {
+      {u"C:\\Palm\\a.pdb", FieldEmpty},       {u"C:\\Palm\\a.PRC", FieldEmpty},
+      {u"C:\\Palm\\a.Pdb", FieldEmpty},       {u"C:\\Palm\\a.pdbak", FieldEmpty},
+      {u"C:\\Palm\\a.xprc", FieldEmpty},      {u"C:\\Palm\\.pdb", FieldEmpty},
+      {u"C:/Palm.pdb/memo", FieldEmpty},      {u"a.txt.pdb", FieldEmpty},
+      {u"C:\\Palm\\a.pd", FieldDelayed},      {u"C:\\Palm\\a.txt", FieldDelayed},
+      {u"C:\\Palm.pdb\\memo", FieldDelayed},  {u"C:\\Palm\\memo.pdb:stream", FieldDelayed},
+      {u"C:\\Palm\\memo", FieldDelayed},      {u"a.pdb.txt", FieldDelayed},
+      {u"a.p\u00C4b", FieldDelayed},          {u"a.\uFF30DB", FieldDelayed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Name.begin(), c.Name.end()));
+    ExpectUntouched(AskW(WideName(c.Name), 0), c.Result);
+  }
+}
+
+TEST_F(ValueRequests, ForwardSlashesAreOrdinaryCharactersOfTheName) {
+  fs::create_directories(*Folder / "Palm.pdb");
+  TSampleHeader header;
+  header.Name = "Inside";
+  WritePalmFile(*Folder / "Palm.pdb" / "memo", header);
+  const std::string slashed = Name8("Palm.pdb") + "/memo";
+  ExpectText(Ask8(slashed.c_str(), 0), "Inside");
+  ExpectText(AskW(WideName(std::u16string(slashed.begin(), slashed.end())), 0), "Inside");
+}
+
+TEST_F(ValueRequests, FilesTooShortOrNotFilesAreEmpty) {
+  TSampleHeader sample;
+  sample.Name = "Short";
+  sample.Version = 3;
+  const auto whole = EncodeSampleHeader(sample);
+  for (const std::size_t size : {0u, 1u, 40u, 77u}) {
+    SCOPED_TRACE(size);
+    const auto path = *Folder / ("short" + std::to_string(size) + ".pdb");
+    WriteBytes(path, whole.data(), size);
+    for (const int index : {0, 3, 7}) {
+      ExpectUntouched(AskW(WideName(path), index), FieldEmpty);
+      ExpectUntouched(Ask8(NativeName(path).c_str(), index), FieldEmpty);
+    }
+  }
+  const auto exact = *Folder / "exact.pdb";
+  WriteBytes(exact, whole.data(), whole.size());
+  ExpectText(AskW(WideName(exact), 0), "Short");
+  ExpectText(AskW(WideName(exact), 7), "3 ");
+
+  fs::create_directories(*Folder / "folder.pdb");
+  for (const int index : {0, 3}) ExpectUntouched(AskW(Name("folder.pdb"), index), FieldEmpty);
+}
+
+TEST_F(ValueRequests, OpensPathsUpTo259CodeUnits) {
+  const auto folder = *Folder / "long";
+  fs::create_directories(folder);
+  const std::size_t folderLength = WideName(folder).size(); // with the NUL: room for the separator
+  TSampleHeader header;
+  header.Name = "Long";
+  for (const std::size_t length : {259u, 260u}) {
+    SCOPED_TRACE(length);
+    const std::string file = std::string(length - folderLength - 4, 'n') + ".pdb";
+    const auto path = folder / file;
+    WritePalmFile(path, header);
+    ASSERT_TRUE(fs::exists(path));
+    const auto name = WideName(path);
+    ASSERT_EQ(name.size() - 1, length);
+    if (length <= 259) {
+      ExpectText(AskW(name, 0), "Long");
+      ExpectText(Ask8(NativeName(path).c_str(), 0), "Long");
+    } else {
+      ExpectUntouched(AskW(name, 0), FieldEmpty);
+      ExpectUntouched(Ask8(NativeName(path).c_str(), 3), FieldEmpty);
+    }
+  }
+  // Far longer names are still answered by their extension alone.
+  const std::u16string huge(32000, u'x');
+  ExpectUntouched(AskW(WideName(huge + u".pdb"), 0), FieldEmpty);
+  ExpectUntouched(AskW(WideName(huge + u".txt"), 0), FieldDelayed);
+  const std::string huge8(32000, 'x');
+  ExpectUntouched(Ask8((huge8 + ".pdb").c_str(), 0), FieldEmpty);
+  ExpectUntouched(Ask8((huge8 + ".txt").c_str(), 0), FieldDelayed);
+}
+
+TEST_F(ValueRequests, ThreadsAskingAtOnceAllGetTheRightValues) {
+  std::vector<std::thread> threads;
+  std::vector<int> failures(8, 0);
+  for (std::size_t t = 0; t < failures.size(); ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int round = 0; round < 100; ++round) {
+        for (const auto& c : FieldCases) {
+          const auto answer = (round + static_cast<int>(t)) % 2 == 0 ? AskW(Name(c.File), c.Index)
+                                                                    : Ask8(Name8(c.File).c_str(), c.Index);
+          bool right;
+          if (c.Text != nullptr) {
+            right = answer.Result == FieldTypeString &&
+                    std::strcmp(reinterpret_cast<const char*>(answer.Buffer.data()), c.Text) == 0;
+          } else {
+            FieldDate date;
+            std::memcpy(&date, answer.Buffer.data(), sizeof date);
+            right = answer.Result == FieldTypeDate && date.Year == c.Year && date.Month == c.Month &&
+                    date.Day == c.Day;
+          }
+          failures[t] += right ? 0 : 1;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (std::size_t t = 0; t < failures.size(); ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+TEST_F(ValueRequests, LeavesTheFileAsItWas) {
+  const auto path = *Folder / "MemoDB.PDB";
+  const auto bytesBefore = ReadAllBytes(path);
+  const auto timeBefore = fs::last_write_time(path);
+  const auto name = Name("MemoDB.PDB");
+  for (int round = 0; round < 200; ++round) {
+    for (int index = 0; index < 8; ++index) AskW(name, index);
+  }
+  EXPECT_EQ(ReadAllBytes(path), bytesBefore);
+  EXPECT_EQ(fs::last_write_time(path), timeBefore);
+}
+
+} // namespace
