@@ -17,8 +17,7 @@ template <std::size_t Capacity> std::string_view TextView(const TBoundedText<Cap
 }
 
 // Appends as much of `tail` as fits; the capacities are chosen so that it all does.
-template <std::size_t Capacity>
-void AppendText(TBoundedText<Capacity>& text, std::string_view tail) {
+template <std::size_t Capacity> void AppendText(TBoundedText<Capacity>& text, std::string_view tail) {
   const std::size_t count = std::min(tail.size(), Capacity - text.Length);
   std::copy_n(tail.data(), count, text.Bytes.data() + text.Length);
   text.Length += count;

@@ -71,8 +71,7 @@ constexpr std::uint16_t SwapWord(std::uint16_t value) {
 }
 
 constexpr std::uint32_t SwapLong(std::uint32_t value) {
-  return (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) |
-         (value << 24);
+  return (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) | (value << 24);
 }
 
 // Stored times count seconds; see the rule in header.cpp.

@@ -100,9 +100,8 @@ bool Utf16ToUtf8(const WideChar* text, std::size_t length, char* out, std::size_
       fits = put(0xE0 | (codePoint >> 12)) && put(0x80 | ((codePoint >> 6) & 0x3F)) &&
              put(0x80 | (codePoint & 0x3F));
     } else {
-      fits = put(0xF0 | (codePoint >> 18)) &&
-             put(0x80 | ((codePoint >> 12) & 0x3F)) && put(0x80 | ((codePoint >> 6) & 0x3F)) &&
-             put(0x80 | (codePoint & 0x3F));
+      fits = put(0xF0 | (codePoint >> 18)) && put(0x80 | ((codePoint >> 12) & 0x3F)) &&
+             put(0x80 | ((codePoint >> 6) & 0x3F)) && put(0x80 | (codePoint & 0x3F));
     }
     if (!fits) return false;
   }

@@ -9,8 +9,7 @@
 inline constexpr std::string_view DetectExpression = R"(EXT="PDB"|EXT="PRC")";
 
 inline constexpr std::array<std::string_view, 8> FieldNames = {
-    "DBName",       "DBType",       "CreatorID",  "DataCreated",
-    "DataModified", "DataBackedUp", "NumRecords", "Version",
+    "DBName", "DBType", "CreatorID", "DataCreated", "DataModified", "DataBackedUp", "NumRecords", "Version",
 };
 inline constexpr int FieldCount = static_cast<int>(FieldNames.size());
 

@@ -45,9 +45,8 @@ KORVEL_EXPORT int KORVEL_CALL ContentGetSupportedField(int FieldIndex, char* Fie
                                                        int MaxLen);
 KORVEL_EXPORT int KORVEL_CALL ContentGetValue(const char* FileName, int FieldIndex, int UnitIndex,
                                               void* FieldValue, int MaxLen, int Flags);
-KORVEL_EXPORT int KORVEL_CALL ContentGetValueW(const WideChar* FileName, int FieldIndex,
-                                               int UnitIndex, void* FieldValue, int MaxLen,
-                                               int Flags);
+KORVEL_EXPORT int KORVEL_CALL ContentGetValueW(const WideChar* FileName, int FieldIndex, int UnitIndex,
+                                               void* FieldValue, int MaxLen, int Flags);
 }
 
 // The same functions as a host holds them after looking them up by name.

@@ -23,8 +23,8 @@ int KORVEL_CALL ContentGetValueW(const WideChar* FileName, int FieldIndex, int /
   }
 }
 
-int KORVEL_CALL ContentGetValue(const char* FileName, int FieldIndex, int /*UnitIndex*/,
-                                void* FieldValue, int MaxLen, int Flags) {
+int KORVEL_CALL ContentGetValue(const char* FileName, int FieldIndex, int /*UnitIndex*/, void* FieldValue,
+                                int MaxLen, int Flags) {
   try {
     return AnswerValueRequest(FileName, FieldIndex, FieldValue, MaxLen, Flags);
   } catch (...) {

@@ -67,8 +67,9 @@ struct TParser {
   TDetectNode ClassifyTerm(std::string_view term) {
     std::string upper;
     for (const char c : term) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const auto& [prefix, kind] : {std::pair{std::string_view("EXT=\""), TDetectNode::Kind::ExtEquals},
-                                       std::pair{std::string_view("EXT!=\""), TDetectNode::Kind::ExtDiffers}}) {
+    for (const auto& [prefix, kind] :
+         {std::pair{std::string_view("EXT=\""), TDetectNode::Kind::ExtEquals},
+          std::pair{std::string_view("EXT!=\""), TDetectNode::Kind::ExtDiffers}}) {
       if (upper.starts_with(prefix) && upper.size() > prefix.size() && upper.back() == '"') {
         return {kind, upper.substr(prefix.size(), upper.size() - prefix.size() - 1), {}};
       }

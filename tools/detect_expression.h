@@ -13,8 +13,8 @@
 struct TDetectNode {
   enum class Kind { Or, And, Not, ExtEquals, ExtDiffers, Unknown, Constant };
   Kind Type;
-  std::string Text;           // the extension compared, or the unknown term as written
-  std::vector<int> Operands;  // node indexes
+  std::string Text;          // the extension compared, or the unknown term as written
+  std::vector<int> Operands; // node indexes
 };
 
 struct TDetectExpression {

@@ -41,12 +41,12 @@ std::string EncodePalmDatabase(const TSampleHeader& header, bool resourceDatabas
   for (std::uint32_t i = 0; i < header.NumRecords; ++i) {
     const std::string record = "record " + std::to_string(i + 1) + '\0';
     if (resourceDatabase) {
-      bytes += "tSTR";               // resource type
+      bytes += "tSTR";                  // resource type
       PutBigEndian(bytes, 1000 + i, 2); // resource id
     }
     PutBigEndian(bytes, static_cast<std::uint32_t>(offset), 4);
     if (!resourceDatabase) {
-      PutBigEndian(bytes, 0x40, 1);   // attributes: dirty
+      PutBigEndian(bytes, 0x40, 1);         // attributes: dirty
       PutBigEndian(bytes, 0x6F0000 + i, 3); // unique id
     }
     offset += record.size();

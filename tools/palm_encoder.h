@@ -7,7 +7,7 @@
 #include <string>
 
 struct TSampleHeader {
-  std::string Name;         // at most 32 bytes; the rest of the field is NUL
+  std::string Name; // at most 32 bytes; the rest of the field is NUL
   std::uint16_t Attributes = 0;
   std::uint16_t Version = 0;
   std::uint32_t Created = 0; // stored seconds, as a device or converter wrote them
@@ -16,7 +16,7 @@ struct TSampleHeader {
   std::uint32_t ModificationNumber = 0;
   std::uint32_t AppInfoArea = 0;
   std::uint32_t SortInfoArea = 0;
-  std::string DBType;       // at most 4 bytes, NUL bytes allowed
+  std::string DBType; // at most 4 bytes, NUL bytes allowed
   std::string CreatorID;
   std::uint32_t IDSeed = 0;
   std::uint32_t NextRecordList = 0;
@@ -25,15 +25,13 @@ struct TSampleHeader {
 
 using TSampleBytes = std::array<std::uint8_t, 78>;
 
-inline void PutBigEndian(TSampleBytes& bytes, std::size_t offset, std::uint32_t value,
-                         std::size_t width) {
+inline void PutBigEndian(TSampleBytes& bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) {
     bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
   }
 }
 
-inline void PutText(TSampleBytes& bytes, std::size_t offset, const std::string& text,
-                    std::size_t width) {
+inline void PutText(TSampleBytes& bytes, std::size_t offset, const std::string& text, std::size_t width) {
   for (std::size_t i = 0; i < text.size() && i < width; ++i) {
     bytes[offset + i] = static_cast<std::uint8_t>(text[i]);
   }

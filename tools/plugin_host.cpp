@@ -145,9 +145,11 @@ TFieldValue AskField(const TContentPlugin& plugin, const std::filesystem::path& 
     value.Result = plugin.GetValueW(name.data(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
 #endif
   } else {
-    value.Result = plugin.GetValue(file.string().c_str(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
+    value.Result =
+        plugin.GetValue(file.string().c_str(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
   }
-  value.Bytes.assign(buffer.begin(), buffer.begin() + static_cast<long>(ValueSize(value.Result, buffer.data())));
+  value.Bytes.assign(buffer.begin(),
+                     buffer.begin() + static_cast<long>(ValueSize(value.Result, buffer.data())));
   return value;
 }
 

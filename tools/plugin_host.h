@@ -13,7 +13,7 @@ struct TContentPlugin {
   void* Module = nullptr;
   ContentGetDetectStringFunc GetDetectString = nullptr; // optional
   ContentGetSupportedFieldFunc GetSupportedField = nullptr;
-  ContentGetValueFunc GetValue = nullptr;   // one of the two value functions is required
+  ContentGetValueFunc GetValue = nullptr; // one of the two value functions is required
   ContentGetValueWFunc GetValueW = nullptr;
 };
 

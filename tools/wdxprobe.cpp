@@ -50,9 +50,7 @@ struct TFileJob {
   std::vector<TFieldValue> Values;
 };
 
-fs::path PathFromUtf8(const std::string& text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
+fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
 std::string Utf8FromPath(const fs::path& path) {
   const std::u8string text = path.generic_u8string();
@@ -242,7 +240,8 @@ int Run(int argc, char** argv) {
     asked = fields;
   } else {
     for (const auto& name : CLI::detail::split(options.Fields, ',')) {
-      const auto found = std::find_if(fields.begin(), fields.end(), [&](const TFieldInfo& f) { return f.Name == name; });
+      const auto found =
+          std::find_if(fields.begin(), fields.end(), [&](const TFieldInfo& f) { return f.Name == name; });
       if (found == fields.end()) {
         std::cerr << "wdxprobe: the plug-in has no field named " << name << "\n";
         return ExitPluginProblem;

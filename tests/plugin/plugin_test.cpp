@@ -104,7 +104,7 @@ TEST(Catalogue, CutsNamesToTheBufferSize) {
     int Size;
     const char* Expected;
   };
-  const Case cases[] = {{2, 5, "Crea"},  {0, 1, ""},         {4, 12, "DataModifie"},
+  const Case cases[] = {{2, 5, "Crea"},          {0, 1, ""},           {4, 12, "DataModifie"},
                         {4, 13, "DataModified"}, {7, 2048, "Version"}, {5, 2, "D"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.Index) + "/" + std::to_string(c.Size));
@@ -164,12 +164,18 @@ TEST(DetectString, CutsTheExpressionToTheBufferSize) {
     int Size;
     std::size_t Length; // bytes of the expression before the NUL; npos: nothing written
   };
-  const Case cases[] = {{1, 0},         {10, 9},          {19, 18},        {20, 19},
-                        {2048, 19},     {0, std::string::npos}, {-1, std::string::npos},
+  const Case cases[] = {{1, 0},
+                        {10, 9},
+                        {19, 18},
+                        {20, 19},
+                        {2048, 19},
+                        {0, std::string::npos},
+                        {-1, std::string::npos},
                         {INT_MIN, std::string::npos}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Size);
-    std::vector<char> buffer(static_cast<std::size_t>(std::max(c.Size, 0)) + Slack, static_cast<char>(Marker));
+    std::vector<char> buffer(static_cast<std::size_t>(std::max(c.Size, 0)) + Slack,
+                             static_cast<char>(Marker));
     LoadedPlugin().GetDetectString(buffer.data(), c.Size);
     std::size_t untouchedFrom = 0;
     if (c.Length != std::string::npos) {
@@ -177,7 +183,8 @@ TEST(DetectString, CutsTheExpressionToTheBufferSize) {
       EXPECT_EQ(buffer[c.Length], '\0');
       untouchedFrom = c.Length + 1;
     }
-    for (std::size_t i = untouchedFrom; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], static_cast<char>(Marker));
+    for (std::size_t i = untouchedFrom; i < buffer.size(); ++i)
+      ASSERT_EQ(buffer[i], static_cast<char>(Marker));
   }
   LoadedPlugin().GetDetectString(nullptr, 100); // must not crash
 }
@@ -299,8 +306,8 @@ TEST_F(ValueRequests, WritesNothingWithoutRoomForTheValue) {
     int Index;
     int Size;
   };
-  const Case cases[] = {{"text, size 0", 0, 0},    {"text, size -1", 1, -1}, {"text, INT_MIN", 6, INT_MIN},
-                        {"date, size 5", 3, 5},    {"date, size 1", 4, 1},   {"date, size 0", 5, 0},
+  const Case cases[] = {{"text, size 0", 0, 0},  {"text, size -1", 1, -1}, {"text, INT_MIN", 6, INT_MIN},
+                        {"date, size 5", 3, 5},  {"date, size 1", 4, 1},   {"date, size 0", 5, 0},
                         {"date, size -1", 5, -1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Label);
@@ -368,14 +375,14 @@ TEST_F(ValueRequests, TestsTheExtensionAfterTheLastSeparator) {
     int Result;
   };
   const Case cases[] = {
-      {u"C:\\Palm\\a.pdb", FieldEmpty},       {u"C:\\Palm\\a.PRC", FieldEmpty},
-      {u"C:\\Palm\\a.Pdb", FieldEmpty},       {u"C:\\Palm\\a.pdbak", FieldEmpty},
-      {u"C:\\Palm\\a.xprc", FieldEmpty},      {u"C:\\Palm\\.pdb", FieldEmpty},
-      {u"C:/Palm.pdb/memo", FieldEmpty},      {u"a.txt.pdb", FieldEmpty},
-      {u"C:\\Palm\\a.pd", FieldDelayed},      {u"C:\\Palm\\a.txt", FieldDelayed},
-      {u"C:\\Palm.pdb\\memo", FieldDelayed},  {u"C:\\Palm\\memo.pdb:stream", FieldDelayed},
-      {u"C:\\Palm\\memo", FieldDelayed},      {u"a.pdb.txt", FieldDelayed},
-      {u"a.p\u00C4b", FieldDelayed},          {u"a.\uFF30DB", FieldDelayed},
+      {u"C:\\Palm\\a.pdb", FieldEmpty},      {u"C:\\Palm\\a.PRC", FieldEmpty},
+      {u"C:\\Palm\\a.Pdb", FieldEmpty},      {u"C:\\Palm\\a.pdbak", FieldEmpty},
+      {u"C:\\Palm\\a.xprc", FieldEmpty},     {u"C:\\Palm\\.pdb", FieldEmpty},
+      {u"C:/Palm.pdb/memo", FieldEmpty},     {u"a.txt.pdb", FieldEmpty},
+      {u"C:\\Palm\\a.pd", FieldDelayed},     {u"C:\\Palm\\a.txt", FieldDelayed},
+      {u"C:\\Palm.pdb\\memo", FieldDelayed}, {u"C:\\Palm\\memo.pdb:stream", FieldDelayed},
+      {u"C:\\Palm\\memo", FieldDelayed},     {u"a.pdb.txt", FieldDelayed},
+      {u"a.p\u00C4b", FieldDelayed},         {u"a.\uFF30DB", FieldDelayed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Name.begin(), c.Name.end()));
@@ -455,7 +462,7 @@ TEST_F(ValueRequests, ThreadsAskingAtOnceAllGetTheRightValues) {
       for (int round = 0; round < 100; ++round) {
         for (const auto& c : FieldCases) {
           const auto answer = (round + static_cast<int>(t)) % 2 == 0 ? AskW(Name(c.File), c.Index)
-                                                                    : Ask8(Name8(c.File).c_str(), c.Index);
+                                                                     : Ask8(Name8(c.File).c_str(), c.Index);
           bool right;
           if (c.Text != nullptr) {
             right = answer.Result == FieldTypeString &&

@@ -55,8 +55,8 @@ inline TWideName WideName(const std::filesystem::path& path) {
 // A fresh folder of its own under the system's temporary folder.
 inline std::filesystem::path MakeTestFolder(const std::string& label) {
   static std::random_device random;
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("korvel-" + label + "-" + std::to_string(random()));
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("korvel-" + label + "-" + std::to_string(random()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;

@@ -25,9 +25,7 @@ const IMAGE_NT_HEADERS* NtHeaders() {
   return reinterpret_cast<const IMAGE_NT_HEADERS*>(ModuleBase() + dos->e_lfanew);
 }
 
-const IMAGE_DATA_DIRECTORY& Directory(int entry) {
-  return NtHeaders()->OptionalHeader.DataDirectory[entry];
-}
+const IMAGE_DATA_DIRECTORY& Directory(int entry) { return NtHeaders()->OptionalHeader.DataDirectory[entry]; }
 
 const char* TextAt(DWORD rva) { return reinterpret_cast<const char*>(ModuleBase() + rva); }
 
@@ -74,15 +72,16 @@ TEST(WindowsModule, ExportDirectoryNamesTheModuleAndFourFunctions) {
 }
 
 TEST(WindowsModule, ImportsOnlyFromWindowsItself) {
-  const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll", "ntdll.dll",
-                                           "user32.dll",   "advapi32.dll"};
+  const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll", "ntdll.dll", "user32.dll",
+                                           "advapi32.dll"};
   const auto& entry = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   ASSERT_NE(entry.VirtualAddress, 0u);
   int count = 0;
   for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(ModuleBase() + entry.VirtualAddress);
        import->Name != 0; ++import, ++count) {
     const std::string name = Lowered(TextAt(import->Name));
-    EXPECT_NE(std::find(system.begin(), system.end(), name), system.end()) << name << " is not part of Windows";
+    EXPECT_NE(std::find(system.begin(), system.end(), name), system.end())
+        << name << " is not part of Windows";
   }
   EXPECT_GT(count, 0);
 }
@@ -172,8 +171,8 @@ TEST_F(WindowsFiles, AnsiNamesGiveWhatTheWideNamesGive) {
 
 TEST_F(WindowsFiles, PipesAndDevicesAreEmptyAtOnce) {
   const wchar_t* pipeName = L"\\\\.\\pipe\\korvel-test.pdb";
-  const HANDLE pipe = ::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 4, 512,
-                                         512, 0, nullptr);
+  const HANDLE pipe =
+      ::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 4, 512, 512, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
   char buffer[64];
   const auto start = std::chrono::steady_clock::now();
