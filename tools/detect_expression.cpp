@@ -45,15 +45,21 @@ struct TParser {
     }
     return ParseTerm();
   }
-  // A term runs to the next operator or closing parenthesis outside quotes.
+  // A term runs to the next operator or closing parenthesis outside quotes
+  // and outside its own parentheses.
   int ParseTerm() {
     SkipSpaces();
     const std::size_t start = Position;
     bool quoted = false;
+    int depth = 0; // parentheses of a function term such as FIND("...")
     while (Position < Text.size()) {
       const char c = Text[Position];
       if (c == '"') quoted = !quoted;
-      if (!quoted && (c == '|' || c == '&' || c == ')')) break;
+      if (!quoted) {
+        if ((c == '|' || c == '&' || c == ')') && depth == 0) break;
+        if (c == '(') ++depth;
+        if (c == ')') --depth;
+      }
       ++Position;
     }
     std::string_view term = Text.substr(start, Position - start);

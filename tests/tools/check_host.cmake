@@ -1,0 +1,51 @@
+# Runs the command-line host as a user would and checks what it prints and
+# returns. Called by CTest with -D for: EMULATOR ("|"-separated, may be
+# empty), SAMPLES, PROBE, PLUGIN, INCOMPLETE, EXPECTED, WORK.
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+file(REMOVE_RECURSE "${WORK}")
+
+function(run expected_status)
+  execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status STREQUAL expected_status)
+    message(FATAL_ERROR "${ARGN}\nreturned ${status}, expected ${expected_status}\n${out}\n${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+  set(err "${err}" PARENT_SCOPE)
+endfunction()
+
+run(0 "${SAMPLES}" "${WORK}/samples")
+
+# Every sample's exact bytes and codes, as a host receives them.
+run(0 "${PROBE}" "${PLUGIN}" --json --delay --threads 3 "${WORK}/samples")
+file(READ "${EXPECTED}" expected)
+if(NOT out STREQUAL expected)
+  file(WRITE "${WORK}/actual.jsonl" "${out}")
+  message(FATAL_ERROR "JSON differs from ${EXPECTED}; see ${WORK}/actual.jsonl")
+endif()
+
+# A missing file argument: the others are still shown, and the status is 1.
+run(1 "${PROBE}" "${PLUGIN}" "${WORK}/samples/MemoDB.pdb" "${WORK}/no-such.pdb")
+if(NOT out MATCHES "MemoDB.pdb +MemoDB +DATA +memo +2002-08-16 +2021-02-20 +2021-02-19 +42 +0")
+  message(FATAL_ERROR "table row missing:\n${out}")
+endif()
+if(NOT err MATCHES "no-such.pdb: no such file or folder")
+  message(FATAL_ERROR "no message for the missing file:\n${err}")
+endif()
+
+# Plug-ins that cannot be used: status 2 and a line that says why.
+run(2 "${PROBE}" "${WORK}/samples/notes.txt" "${WORK}/samples")
+if(NOT err MATCHES "cannot load")
+  message(FATAL_ERROR "no message for an unloadable plug-in:\n${err}")
+endif()
+run(2 "${PROBE}" "${INCOMPLETE}" "${WORK}/samples")
+if(NOT err MATCHES "lacks the export ContentGetValueW")
+  message(FATAL_ERROR "the missing export is not named:\n${err}")
+endif()
+run(2 "${PROBE}" "${PLUGIN}" --fields DBName,Colour "${WORK}/samples")
+
+# Chosen fields, non-matching files with --all.
+run(0 "${PROBE}" "${PLUGIN}" --fields NumRecords,DBType --all "${WORK}/samples")
+if(NOT out MATCHES "notes.txt +delayed +delayed" OR NOT out MATCHES "File +NumRecords +DBType\n")
+  message(FATAL_ERROR "--fields or --all not applied:\n${out}")
+endif()
+file(REMOVE_RECURSE "${WORK}")
