@@ -6,11 +6,15 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  g++-mingw-w64-x86-64-posix
-  wine wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine wine64 wine32:i386
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
   file zip unzip
 )
+
+# 32-bit Wine, for the 32-bit DLL's tests, comes from the i386 architecture.
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,14 +22,16 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ $need_i386 -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "Missing packages; install them as root with:" >&2
+  [ $need_i386 -eq 0 ] || echo "  dpkg --add-architecture i386" >&2
   echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
   exit 1
 fi
 echo "Installing: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+[ $need_i386 -eq 0 ] || dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null

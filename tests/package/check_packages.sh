@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds the install packages twice, checks that they are the same bytes and
+# hold what a host needs, then unpacks them and loads every plug-in from
+# there: the Linux library natively, both Windows DLLs under Wine.
+# Usage: check_packages.sh SOURCE_DIR WORK_DIR
+set -euo pipefail
+source_dir=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+cd "$source_dir"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+scripts/package.sh "$work/first" >/dev/null
+sleep 1 # a second later: any clock time that leaked into the archives would now differ
+scripts/package.sh "$work/second" >/dev/null
+for archive in "$work"/first/*; do
+  cmp "$archive" "$work/second/$(basename "$archive")" || fail "$(basename "$archive") differs between two builds"
+done
+
+# The DLLs themselves: a build from scratch in another folder gives the same bytes.
+for arch in x86_64 i686; do
+  preset=$([ $arch = x86_64 ] && echo windows-x64 || echo windows-x86)
+  cmake -S . -B "$work/fresh-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-$arch.cmake" >/dev/null
+  cmake --build "$work/fresh-$arch" --target wdx_Korvel >/dev/null
+  cmp "$work/fresh-$arch/wdx_Korvel.wdx" "build/$preset/wdx_Korvel.wdx" || fail "$preset DLL differs when built afresh"
+done
+
+zip_file=$(ls "$work"/first/*-windows.zip)
+tar_file=$(ls "$work"/first/*-linux-x86_64.tar.gz)
+[ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
+  fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
+[ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "pluginst.inf wdx_Korvel.wdx " ] ||
+  fail "unexpected tar content: $(tar -tzf "$tar_file")"
+
+mkdir -p "$work/windows" "$work/linux"
+unzip -q "$zip_file" -d "$work/windows"
+tar -xzf "$tar_file" -C "$work/linux"
+file -b "$work/windows/wdx_Korvel.wdx" | grep -q 'PE32 executable (DLL).*Intel 80386' || fail "wdx_Korvel.wdx is not a 32-bit DLL"
+file -b "$work/windows/wdx_Korvel.wdx64" | grep -q 'PE32+ executable (DLL).*x86-64' || fail "wdx_Korvel.wdx64 is not a 64-bit DLL"
+file -b "$work/linux/wdx_Korvel.wdx" | grep -q 'ELF 64-bit LSB shared object, x86-64' || fail "the Linux wdx_Korvel.wdx is not an ELF library"
+for inf in "$work/windows/pluginst.inf" "$work/linux/pluginst.inf"; do
+  for key in '^\[plugininstall\]' '^description=.' '^type=wdx' '^file=wdx_Korvel.wdx' '^defaultdir=.' '^version=[0-9]'; do
+    tr -d '\r' < "$inf" | grep -q "$key" || fail "$inf lacks $key"
+  done
+done
+
+# Loaded from the unpacked archives, each plug-in gives exactly the expected values.
+expected="$source_dir/tests/tools/samples.expected.jsonl"
+build/linux/tools/palm-samples "$work/samples"
+for preset in windows-x64 windows-x86; do
+  cmake --build --preset "$preset" --target wdxprobe >/dev/null
+done
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+check() { # label, command...
+  local label=$1
+  shift
+  "$@" --json --delay "$work/samples" | tr -d '\r' > "$work/$label.jsonl"
+  cmp -s "$work/$label.jsonl" "$expected" || fail "$label: values differ from $expected"
+  echo "ok: $label"
+}
+check linux build/linux/tools/wdxprobe "$work/linux/wdx_Korvel.wdx"
+WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
+  wine build/windows-x64/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx64"
+WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \
+  wine build/windows-x86/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx"
+rm -rf "$work"
