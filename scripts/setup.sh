@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
   file zip unzip
 )
 
