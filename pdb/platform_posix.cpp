@@ -13,15 +13,29 @@ namespace {
 constexpr std::size_t MaxPathUnits = 259;
 constexpr std::size_t MaxPathBytes = MaxPathUnits * 3 + 1;
 
-} // namespace
-
-bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
+// Converts the path for open(); most paths are ASCII and are copied as
+// they are scanned, the rest go through the full conversion.
+bool PathForOpen(const WideChar* path, char (&utf8Path)[MaxPathBytes]) {
   std::size_t length = 0;
+  for (; path[length] != 0 && path[length] < 0x80; ++length) {
+    if (length == MaxPathUnits) return false;
+    utf8Path[length] = static_cast<char>(path[length]);
+  }
+  if (path[length] == 0) {
+    utf8Path[length] = '\0';
+    return true;
+  }
   while (path[length] != 0) {
     if (++length > MaxPathUnits) return false;
   }
+  return Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path);
+}
+
+} // namespace
+
+bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
   char utf8Path[MaxPathBytes];
-  if (!Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path)) return false;
+  if (!PathForOpen(path, utf8Path)) return false;
 
   // O_NONBLOCK: a FIFO without a writer or a terminal answers the read at
   // once with nothing instead of holding the host's thread; a directory fails

@@ -52,6 +52,10 @@ std::size_t Utf8ToUtf16(const char* text, WideChar* out, std::size_t capacity) {
   };
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != 0) {
+    if (*p < 0x80) { // most names are ASCII
+      put(*p++);
+      continue;
+    }
     char32_t codePoint;
     const int length = DecodeSequence(p, codePoint);
     if (length == 0) {
