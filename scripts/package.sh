@@ -13,7 +13,11 @@ cd "$root"
 version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
 
-for preset in linux windows-x64 windows-x86; do
+# KORVEL_PACKAGES=linux builds the Linux archive alone.
+only=${KORVEL_PACKAGES:-all}
+presets=(linux windows-x64 windows-x86)
+[ "$only" = linux ] && presets=(linux)
+for preset in "${presets[@]}"; do
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target wdx_Korvel >/dev/null
 done
@@ -23,8 +27,10 @@ trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/windows" "$stage/linux" "$dist"
 sed "s/@VERSION@/$version/" packaging/pluginst.inf.in | sed 's/$/\r/' > "$stage/windows/pluginst.inf"
 sed "s/@VERSION@/$version/" packaging/pluginst.inf.in > "$stage/linux/pluginst.inf"
-cp build/windows-x86/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx"
-cp build/windows-x64/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx64"
+if [ "$only" != linux ]; then
+  cp build/windows-x86/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx"
+  cp build/windows-x64/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx64"
+fi
 cp build/linux/wdx_Korvel.wdx "$stage/linux/wdx_Korvel.wdx"
 chmod 644 "$stage"/*/*
 find "$stage" -exec touch -h -d "@$epoch" {} +
@@ -33,8 +39,10 @@ windows_zip="$dist/wdx_Korvel-$version-windows.zip"
 linux_tar="$dist/wdx_Korvel-$version-linux-x86_64.tar.gz"
 rm -f "$windows_zip" "$linux_tar"
 # zip stores local time: fix the zone so that every machine writes the same.
-(cd "$stage/windows" && TZ=UTC zip -q -X -D "$windows_zip" pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64)
+if [ "$only" != linux ]; then
+  (cd "$stage/windows" && TZ=UTC zip -q -X -D "$windows_zip" pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64)
+  echo "$windows_zip"
+fi
 tar -C "$stage/linux" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
   -cf - pluginst.inf wdx_Korvel.wdx | gzip -n -9 > "$linux_tar"
-echo "$windows_zip"
 echo "$linux_tar"

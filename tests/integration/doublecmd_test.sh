@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Integration test in a real file manager: Double Commander, installed from
+# Debian, shows the Palm fields through the plug-in installed from our Linux
+# package, and every row of its file panel matches what the command-line
+# host reports through the same library. Saves a screenshot of the panel.
+#
+# Usage: doublecmd_test.sh SOURCE_DIR BUILD_DIR WORK_DIR [SCREENSHOT]
+set -euo pipefail
+source_dir=$1
+build=$2
+work=$3
+screenshot=${4:-$work/doublecmd-panel.png}
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# 1. What it needs, when missing.
+needed=(doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3)
+missing=()
+for package in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
+  echo "installing ${missing[*]}" >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+rm -rf "$work"
+mkdir -p "$work/home/.config" "$work/home/.cache" "$work/home/.local/share" "$work/runtime" "$work/config"
+chmod 700 "$work/runtime"
+
+# 2. The samples, and the plug-in installed from the Linux package.
+"$build/tools/palm-samples" "$work/samples"
+tarball=$(KORVEL_PACKAGES=linux "$source_dir/scripts/package.sh" "$work/dist" | tail -1)
+plugin_dir="$work/config/plugins/wdx/Korvel"
+mkdir -p "$plugin_dir"
+tar -xzf "$tarball" -C "$plugin_dir"
+plugin="$plugin_dir/wdx_Korvel.wdx"
+
+# Processes this test starts, stopped by their ids on every way out.
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  sleep 1
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+display=
+for n in $(seq 91 150); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display"
+# Pinned to one CPU, Xvfb and Double Commander start in a few seconds instead of ten.
+taskset -c 0 Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done 2>/dev/null || true
+
+dc_pid=
+start_doublecmd() {
+  # Its own HOME and XDG folders: without a runtime folder it waits on a dialog for ever.
+  env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+    XDG_DATA_HOME="$work/home/.local/share" DISPLAY="$display" LANG=C.UTF-8 LC_ALL=C.UTF-8 \
+    taskset -c 0 doublecmd --config-dir="$work/config" >>"$work/doublecmd.log" 2>&1 &
+  dc_pid=$!
+  pids+=("$dc_pid")
+  window=
+  for _ in $(seq 1 120); do
+    window=$(xdotool search --onlyvisible --name "Double Commander" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.5
+  done
+  [ -n "$window" ] || fail "Double Commander showed no window in 60 s"
+  sleep 1
+  xdotool windowfocus --sync "$window"
+}
+stop_doublecmd() {
+  xdotool windowfocus --sync "$window" key alt+x || true
+  for _ in $(seq 1 40); do kill -0 "$dc_pid" 2>/dev/null || return 0; sleep 0.25; done
+  kill -TERM "$dc_pid" 2>/dev/null || true
+  sleep 2
+  kill -KILL "$dc_pid" 2>/dev/null || true
+}
+
+# 3. A first run writes the default configuration; then the plug-in, a
+# column set of the name and the eight fields, and the keys are added to it.
+start_doublecmd
+stop_doublecmd
+[ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
+python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" "$plugin" "$work/samples"
+
+# What the command-line host reports through the same library.
+"$build/tools/wdxprobe" "$plugin" --json --all "$work/samples" >"$work/expected.jsonl"
+
+# 4. The panel on the sample folder, read back through the clipboard until
+# every value has arrived.
+start_doublecmd
+for attempt in $(seq 1 20); do
+  xdotool windowfocus --sync "$window" key Escape F11 F12
+  sleep 0.5
+  xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
+  if python3 - "$work/panel.txt" "$work/expected.jsonl" >"$work/compare.txt" 2>&1 <<'PY'
+import json, sys
+panel_path, expected_path = sys.argv[1:]
+rows = {}
+for line in open(panel_path, encoding="utf-8", errors="replace").read().splitlines():
+    if line.strip():
+        cells = line.split("\t")
+        rows[cells[0]] = cells[1:]
+def shown(field):
+    if field["result"] == 8:
+        return bytes.fromhex(field["bytes"]).decode("utf-8", "replace")
+    if field["result"] == 4:
+        y, m, d = field["shown"].split("-")
+        return f"{m}/{d}/{y[2:]}"  # the C locale's date format
+    return ""  # no value: an empty cell
+problems = []
+expected_files = 0
+for line in open(expected_path, encoding="utf-8"):
+    entry = json.loads(line)
+    expected_files += 1
+    want = [shown(f) for f in entry["fields"]]
+    got = rows.get(entry["file"], ["(row missing)"])
+    if got != want:
+        problems.append(f"{entry['file']}: panel {got} != host {want}")
+if len(rows) != expected_files:
+    problems.append(f"{len(rows)} rows in the panel, {expected_files} files")
+print("\n".join(problems) if problems else f"all {expected_files} rows and 8 columns agree")
+sys.exit(1 if problems else 0)
+PY
+  then
+    break
+  fi
+  sleep 1
+done
+cat "$work/compare.txt"
+if ! grep -q "agree" "$work/compare.txt"; then
+  import -window root "$work/failure.png" || true
+  cat "$work/panel.txt" >&2
+  fail "the panel differs from the host; see $work/failure.png"
+fi
+xdotool windowfocus --sync "$window" key F10  # unmark, for a clean picture
+sleep 0.5
+import -window root -crop 1580x780+0+0 +repage "$screenshot"
+echo "screenshot: $screenshot"
+stop_doublecmd
