@@ -13,13 +13,37 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset"
 done
 status=0
+passed=0
+failed=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+count() { # adds a CTest summary line to the totals
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
+  if [ -z "$line" ]; then
+    failed=$((failed + 1))
+    return
+  fi
+  local bad all
+  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+  all=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
+  passed=$((passed + all - bad))
+  failed=$((failed + bad))
+}
 for preset in "${presets[@]}"; do
   echo "== testing $preset" >&2
-  ctest --preset "$preset" || status=1
+  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
+  count
 done
 
 echo "== fuzzing" >&2
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-tests/fuzz/run.sh build/fuzz "${KORVEL_FUZZ_SECONDS:-60}" || status=1
+tests/fuzz/run.sh build/fuzz "${KORVEL_FUZZ_SECONDS:-60}" | tee "$log" || status=1
+passed=$((passed + $(grep -c ': no finding' "$log" || true)))
+failed=$((failed + 2 - $(grep -c ': no finding' "$log" || true)))
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
 exit $status

@@ -26,13 +26,21 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
+std::string FolderPath;
+
+void RemoveFolder() {
+  ::unlink((FolderPath + "/f.pdb").c_str());
+  ::rmdir(FolderPath.c_str());
+}
+
 const std::string& Folder() {
-  static const std::string folder = [] {
+  if (FolderPath.empty()) {
     char pattern[] = "/tmp/korvel-fuzz-XXXXXX";
     Require(::mkdtemp(pattern) != nullptr);
-    return std::string(pattern);
-  }();
-  return folder;
+    FolderPath = pattern;
+    std::atexit(RemoveFolder);
+  }
+  return FolderPath;
 }
 
 void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
