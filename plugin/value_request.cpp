@@ -55,18 +55,19 @@ int AnswerText(const WideChar* fileName, int fieldIndex, void* value, int size) 
 
 bool ExtensionMatches(const WideChar* fileName) {
   if (fileName == nullptr) return false;
-  const WideChar* extension = nullptr;
-  const WideChar* p = fileName;
-  for (; *p != 0; ++p) {
+  const WideChar* end = fileName;
+  while (*end != 0) ++end;
+  // Back from the end to the last dot; a backslash or colon first means the
+  // last component has no extension.
+  for (const WideChar* p = end; p != fileName;) {
+    --p;
     if (*p == '.') {
-      extension = p;
-    } else if (*p == '\\' || *p == ':') {
-      extension = nullptr;
+      const auto length = static_cast<std::size_t>(end - p);
+      return ContainsMarker(p, length, "pdb") || ContainsMarker(p, length, "prc");
     }
+    if (*p == '\\' || *p == ':') return false;
   }
-  if (extension == nullptr) return false;
-  const auto length = static_cast<std::size_t>(p - extension);
-  return ContainsMarker(extension, length, "pdb") || ContainsMarker(extension, length, "prc");
+  return false;
 }
 
 int AnswerValueRequest(const WideChar* fileName, int fieldIndex, void* value, int size, int flags) {

@@ -13,7 +13,8 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-build/bench/tests/bench/korvel_request_bench --summary "$work/requests.md" --benchmark_min_time=0.5
+# Pinned to one CPU, so that no migration between cores lands in one measurement and not the other.
+taskset -c "$(($(nproc) - 1))" build/bench/tests/bench/korvel_request_bench --summary "$work/requests.md" --benchmark_min_time=0.5
 
 # The whole job: every field of 10,000 Palm files, each tool as one process,
 # the best of three runs with the files in the page cache.
@@ -48,11 +49,15 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
   echo "One hot file (in the page cache). The floor opens it, reads its first 78 bytes and closes it with"
   echo "the plain system calls; the requests go through the exports of the Linux plug-in, loaded with"
   echo "\`dlopen\` as a host loads it. All four are measured in one run, 25 repetitions each in random"
-  echo "interleaving; a ratio is the median, over the repetitions, of a request's time over the floor's"
+  echo "interleaving, pinned to one CPU; a ratio is the median, over the repetitions, of a request's time over the floor's"
   echo "time in the same repetition. Allocations count every \`malloc\`, \`calloc\` and \`realloc\` in"
   echo "the process during 20,000 requests."
   echo
   cat "$work/requests.md"
+  echo
+  echo "The system calls dominate: a request adds about a thousand user-space instructions (path checks"
+  echo "and conversion, decoding, digits) to the floor's three calls. On these virtual machines the"
+  echo "floor itself varies by several percent from run to run, and the ratios by about 0.03."
   echo
   echo "## The whole job"
   echo
