@@ -22,7 +22,10 @@ std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capac
   const int limit = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(capacity);
   const int written = ::MultiByteToWideChar(::GetACP(), 0, name, -1, out, limit);
   if (written > 0) return static_cast<std::size_t>(written) - 1;
-  // Too long for `out`: report what it needs without writing.
+  // Too long for `out`: report what it needs. A name that cannot be
+  // converted at all counts as the empty name.
   const int needed = ::MultiByteToWideChar(::GetACP(), 0, name, -1, nullptr, 0);
-  return needed > 0 ? static_cast<std::size_t>(needed) - 1 : 0;
+  if (needed > 0) return static_cast<std::size_t>(needed) - 1;
+  if (capacity > 0) out[0] = 0;
+  return 0;
 }
