@@ -25,16 +25,8 @@ constexpr int FieldTypeDateTime = 10;
 constexpr int FieldTypeWideString = 11;
 constexpr int FieldFileError = -2;
 
-void* FindSymbol(void* module, const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
-#else
-  return ::dlsym(module, name);
-#endif
-}
-
-template <typename Function> Function Symbol(void* module, const char* name) {
-  return reinterpret_cast<Function>(FindSymbol(module, name));
+template <typename Function> Function Symbol(const TContentPlugin& plugin, const char* name) {
+  return reinterpret_cast<Function>(FindExport(plugin, name));
 }
 
 std::size_t ValueSize(int result, const std::uint8_t* buffer) {
@@ -77,6 +69,14 @@ std::string Printf(const char* format, auto... values) {
 
 } // namespace
 
+void* FindExport(const TContentPlugin& plugin, const char* name) {
+#if defined(_WIN32)
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(plugin.Module), name));
+#else
+  return ::dlsym(plugin.Module, name);
+#endif
+}
+
 bool LoadContentPlugin(const std::filesystem::path& given, TContentPlugin& plugin, std::string& error) {
   // A bare name would send the loader searching the system's folders.
   std::error_code ignored;
@@ -94,10 +94,10 @@ bool LoadContentPlugin(const std::filesystem::path& given, TContentPlugin& plugi
     return false;
   }
 #endif
-  plugin.GetDetectString = Symbol<ContentGetDetectStringFunc>(plugin.Module, "ContentGetDetectString");
-  plugin.GetSupportedField = Symbol<ContentGetSupportedFieldFunc>(plugin.Module, "ContentGetSupportedField");
-  plugin.GetValue = Symbol<ContentGetValueFunc>(plugin.Module, "ContentGetValue");
-  plugin.GetValueW = Symbol<ContentGetValueWFunc>(plugin.Module, "ContentGetValueW");
+  plugin.GetDetectString = Symbol<ContentGetDetectStringFunc>(plugin, "ContentGetDetectString");
+  plugin.GetSupportedField = Symbol<ContentGetSupportedFieldFunc>(plugin, "ContentGetSupportedField");
+  plugin.GetValue = Symbol<ContentGetValueFunc>(plugin, "ContentGetValue");
+  plugin.GetValueW = Symbol<ContentGetValueWFunc>(plugin, "ContentGetValueW");
   if (plugin.GetSupportedField == nullptr) {
     error = path.string() + " lacks the export ContentGetSupportedField";
     return false;

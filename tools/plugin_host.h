@@ -28,6 +28,9 @@ struct TFieldInfo {
 // names the missing export or the loader's complaint.
 bool LoadContentPlugin(const std::filesystem::path& path, TContentPlugin& plugin, std::string& error);
 
+// The address of an export by name, or null.
+void* FindExport(const TContentPlugin& plugin, const char* name);
+
 std::string DetectString(const TContentPlugin& plugin);
 
 // Indexes 0, 1, 2, ... until the plug-in answers FieldNoMoreFields.
