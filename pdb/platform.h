@@ -8,9 +8,11 @@
 #include <cstddef>
 
 // Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
-// `path` in a single read. True only when it is a regular file that opened
-// and all `size` bytes arrived. Never creates, writes or locks the file, never
-// blocks on a device or pipe, and closes what it opened on every way out.
+// `path`: one open, one read (more only when a read comes back short), one
+// close. True only when it is a regular file that opened and all `size` bytes
+// arrived. Never creates, writes or locks the file, lets others read, write,
+// rename and delete it meanwhile, never blocks on a device or pipe, and closes
+// what it opened on every way out.
 bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size);
 
 // Converts a NUL-terminated 8-bit file name in the system's code page to

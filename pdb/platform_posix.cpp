@@ -3,6 +3,8 @@
 #include "pdb/platform.h"
 #include "pdb/utf.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -42,9 +44,24 @@ bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
   // the read. O_NOCTTY: opening a terminal must not make it ours.
   const int fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return false;
-  const ssize_t got = ::read(fd, buffer, size);
+  // Network and FUSE file systems (sshfs, SMB, cloud drives) may hand a
+  // regular file over in pieces, and a signal may interrupt the read: read on
+  // from where it stopped. End of file, EAGAIN (a FIFO or device with nothing
+  // to give) and any other error end it.
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t count = ::read(fd, bytes + got, size - got);
+    if (count > 0) {
+      got += static_cast<std::size_t>(count);
+    } else if (count < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
   ::close(fd);
-  return got >= 0 && static_cast<std::size_t>(got) == size;
+  return got == size;
 }
 
 std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity) {

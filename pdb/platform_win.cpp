@@ -4,18 +4,29 @@
 #include <windows.h>
 
 bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
-  // Share read and write: the host, a sync tool or an editor may hold the
-  // file open, and we must neither fail on that nor lock them out.
-  const HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Share read, write and delete: the host, a sync tool or an editor may hold
+  // the file open, also to move, rename or replace it, and we must neither
+  // fail on that nor refuse them. Windows counts rename and delete as a third
+  // kind of access, so sharing read and write alone would do both.
+  const HANDLE file =
+      ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // Reserved device names (CON.pdb, COM1.pdb) and pipes open fine but a read
   // from them can block for ever: only disk files are read.
-  DWORD got = 0;
-  const bool read = ::GetFileType(file) == FILE_TYPE_DISK &&
-                    ::ReadFile(file, buffer, static_cast<DWORD>(size), &got, nullptr) != FALSE;
+  bool readable = ::GetFileType(file) == FILE_TYPE_DISK;
+  // A network redirector may answer with fewer bytes than asked: read on
+  // until all are there, the file ends (a read of 0) or a read fails.
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t got = 0;
+  while (readable && got < size) {
+    DWORD count = 0;
+    readable = ::ReadFile(file, bytes + got, static_cast<DWORD>(size - got), &count, nullptr) != FALSE;
+    if (count == 0) break;
+    got += count;
+  }
   ::CloseHandle(file);
-  return read && got == size;
+  return readable && got == size;
 }
 
 std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity) {

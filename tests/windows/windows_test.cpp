@@ -8,10 +8,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -130,6 +133,153 @@ TEST_F(WindowsFiles, AFileOpenForWritingElsewhereStillReads) {
   EXPECT_EQ(Ask(path, 1, buffer), FieldTypeString);
   EXPECT_STREQ(buffer, "DATA ");
   ::CloseHandle(writer);
+}
+
+// Explorer, sync tools and download managers hold files open with delete
+// access while they move, rename or replace them.
+TEST_F(WindowsFiles, FilesHeldByOthersWhoShareEverythingGiveTheirValues) {
+  const auto path = folder / "shared.pdb";
+  WritePalmFile(path, header);
+  std::string quiet[8];
+  for (int index = 0; index < 8; ++index) {
+    char buffer[64] = {};
+    const int result = Ask(path, index, buffer);
+    quiet[index] = std::to_string(result) + ":" + std::string(buffer, sizeof buffer);
+  }
+  ASSERT_EQ(quiet[0].substr(0, 2), "8:");
+
+  struct Case {
+    const char* Label;
+    DWORD Access;
+  };
+  const Case cases[] = {{"read", GENERIC_READ},
+                        {"read and delete", GENERIC_READ | DELETE},
+                        {"delete only", DELETE},
+                        {"write", GENERIC_WRITE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    const HANDLE other =
+        ::CreateFileW(path.c_str(), c.Access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    for (int index = 0; index < 8; ++index) {
+      char buffer[64] = {};
+      const int result = Ask(path, index, buffer);
+      EXPECT_EQ(std::to_string(result) + ":" + std::string(buffer, sizeof buffer), quiet[index])
+          << "field " << index;
+    }
+    ::CloseHandle(other);
+  }
+}
+
+// A file manager fills its columns from background threads while the user
+// moves and deletes files: neither may be refused because of a column.
+TEST_F(WindowsFiles, RenamesAndDeletesAreNeverRefusedWhileValuesAreAsked) {
+  TSampleHeader renamedHeader = header;
+  renamedHeader.Name = "Renamed";
+  renamedHeader.DBType = "RENA";
+  renamedHeader.NumRecords = 101;
+  TSampleHeader recreatedHeader = header;
+  recreatedHeader.Name = "Recreated";
+  recreatedHeader.DBType = "RECR";
+  recreatedHeader.NumRecords = 202;
+  recreatedHeader.Created = 0xDC562161;
+  const fs::path renamedA = folder / "renamed-a.pdb";
+  const fs::path renamedB = folder / "renamed-b.pdb";
+  const fs::path recreated = folder / "recreated.pdb";
+  WritePalmFile(renamedA, renamedHeader);
+  WritePalmFile(recreated, recreatedHeader);
+  const TSampleBytes recreatedBytes = EncodeSampleHeader(recreatedHeader);
+
+  // Each file's answers when nobody disturbs it.
+  struct TExpected {
+    fs::path Path;
+    std::vector<std::string> Values;
+  };
+  auto answers = [&](const fs::path& path) {
+    std::vector<std::string> values;
+    for (int index = 0; index < 8; ++index) {
+      char buffer[64] = {};
+      const int result = Ask(path, index, buffer);
+      values.push_back(std::to_string(result) + ":" + std::string(buffer, sizeof buffer));
+    }
+    return values;
+  };
+  const std::vector<std::string> renamedValues = answers(renamedA);
+  const std::vector<std::string> recreatedValues = answers(recreated);
+  ASSERT_EQ(renamedValues[6].substr(0, 6), "8:101 ");
+  ASSERT_EQ(recreatedValues[6].substr(0, 6), "8:202 ");
+  const TExpected asked[] = {
+      {renamedA, renamedValues}, {renamedB, renamedValues}, {recreated, recreatedValues}};
+
+  constexpr int Rounds = 2000;
+  std::atomic<int> writersDone{0};
+  std::vector<std::string> refusals;
+  std::mutex refusalsLock;
+  auto refused = [&](const std::string& what) {
+    const std::lock_guard<std::mutex> lock(refusalsLock);
+    if (refusals.size() < 10) refusals.push_back(what + ": error " + std::to_string(::GetLastError()));
+  };
+  std::thread renamer([&] {
+    for (int round = 0; round < Rounds; ++round) {
+      const bool forth = round % 2 == 0;
+      if (!::MoveFileExW((forth ? renamedA : renamedB).c_str(), (forth ? renamedB : renamedA).c_str(), 0)) {
+        refused("rename in round " + std::to_string(round));
+      }
+    }
+    ++writersDone;
+  });
+  std::thread deleter([&] {
+    for (int round = 0; round < Rounds; ++round) {
+      if (!::DeleteFileW(recreated.c_str())) refused("delete in round " + std::to_string(round));
+      // The name may stay taken until the last handle on the deleted file
+      // closes; creating it again is retried, deleting never is.
+      HANDLE file = INVALID_HANDLE_VALUE;
+      for (int attempt = 0; attempt < 5000 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        if (attempt > 0) ::Sleep(1);
+        file = ::CreateFileW(recreated.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+      }
+      if (file == INVALID_HANDLE_VALUE) {
+        refused("recreate in round " + std::to_string(round));
+        break;
+      }
+      DWORD written = 0;
+      ::WriteFile(file, recreatedBytes.data(), static_cast<DWORD>(recreatedBytes.size()), &written, nullptr);
+      ::CloseHandle(file);
+    }
+    ++writersDone;
+  });
+
+  constexpr std::size_t Readers = 4;
+  std::vector<std::string> problems(Readers);
+  std::vector<long> answered(Readers, 0);
+  std::vector<std::thread> readers;
+  for (std::size_t t = 0; t < Readers; ++t) {
+    readers.emplace_back([&, t] {
+      for (std::size_t i = t; writersDone < 2 && problems[t].empty(); ++i) {
+        const TExpected& file = asked[i % 3];
+        const int index = static_cast<int>((i / 3) % 8);
+        const auto name = WideName(file.Path);
+        char buffer[64] = {};
+        const int result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
+        const std::string value = std::to_string(result) + ":" + std::string(buffer, sizeof buffer);
+        if (result == FieldEmpty) continue; // gone at that instant
+        ++answered[t];
+        if (value != file.Values[static_cast<std::size_t>(index)]) {
+          problems[t] = "field " + std::to_string(index) + " of " + file.Path.string() + ": code " +
+                        std::to_string(result) + " '" + buffer + "'";
+        }
+      }
+    });
+  }
+  renamer.join();
+  deleter.join();
+  for (auto& reader : readers) reader.join();
+  EXPECT_EQ(refusals, std::vector<std::string>{});
+  for (std::size_t t = 0; t < Readers; ++t) {
+    EXPECT_EQ(problems[t], "") << "reader " << t;
+    EXPECT_GT(answered[t], 0) << "reader " << t << " never got a value";
+  }
 }
 
 TEST_F(WindowsFiles, AReadOnlyFileGivesItsValues) {

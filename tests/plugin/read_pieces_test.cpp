@@ -1,0 +1,165 @@
+// Reads that come back in pieces, as network and FUSE file systems give them,
+// or are interrupted by a signal. This program defines `read` itself and
+// exports it, so the plug-in's calls of the C library's `read` land here; the
+// test decides what each call returns, and counts the calls.
+#include "tests/support/palm_file.h"
+#include "tests/support/plugin_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the next reads of the armed test return.
+struct TReadScript {
+  std::size_t Piece = 0;     // at most this many bytes per call; 0: as many as asked
+  int InterruptEvery = 0;    // EINTR on the first call and again after every n calls that deliver; 0: never
+  bool Stops = false;        // whether the file stops giving bytes:
+  std::size_t StopAfter = 0; // after this many,
+  int StopWith = 0;          // failing with this errno, or with end of file when 0
+};
+
+std::atomic<bool> Armed{false};
+TReadScript Script;
+std::size_t Delivered = 0;
+int Calls = 0;
+
+using ReadFunction = ssize_t (*)(int, void*, std::size_t);
+
+ReadFunction RealRead() {
+  static const auto real = reinterpret_cast<ReadFunction>(::dlsym(RTLD_NEXT, "read"));
+  return real;
+}
+
+} // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, std::size_t size) {
+  if (!Armed.load()) return RealRead()(fd, buffer, size);
+  ++Calls;
+  if (Script.InterruptEvery > 0 && Calls % (Script.InterruptEvery + 1) == 1) {
+    errno = EINTR;
+    return -1;
+  }
+  if (Script.Stops && Delivered >= Script.StopAfter) {
+    if (Script.StopWith == 0) return 0;
+    errno = Script.StopWith;
+    return -1;
+  }
+  std::size_t wanted = size;
+  if (Script.Piece > 0) wanted = std::min(wanted, Script.Piece);
+  if (Script.Stops) wanted = std::min(wanted, Script.StopAfter - Delivered);
+  const ssize_t got = RealRead()(fd, buffer, wanted);
+  if (got > 0) Delivered += static_cast<std::size_t>(got);
+  return got;
+}
+
+namespace {
+
+class ReadPieces : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    Folder = new fs::path(MakeTestFolder("pieces"));
+    TSampleHeader header;
+    header.Name = "Pieces";
+    header.DBType = "DATA";
+    header.CreatorID = "test";
+    header.Created = 1000000000; // 2001-09-09
+    header.NumRecords = 258;
+    header.Version = 3;
+    WritePalmFile(*Folder / "pieces.pdb", header, 200);
+    LoadedPlugin();
+  }
+  static void TearDownTestSuite() {
+    std::error_code ignored;
+    fs::remove_all(*Folder, ignored);
+    delete Folder;
+  }
+
+  // Asks one field with the script armed; returns the code, the text (or
+  // the date as Y-M-D) and how many reads the plug-in made.
+  static std::string Ask(int index, const TReadScript& script, int& calls) {
+    const auto name = WideName(*Folder / "pieces.pdb");
+    char buffer[64] = {};
+    Script = script;
+    Delivered = 0;
+    Calls = 0;
+    Armed = true;
+    const int result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
+    Armed = false;
+    calls = Calls;
+    if (result == FieldTypeDate) {
+      FieldDate date;
+      std::memcpy(&date, buffer, sizeof date);
+      return std::to_string(date.Year) + "-" + std::to_string(date.Month) + "-" + std::to_string(date.Day);
+    }
+    if (result == FieldTypeString) return buffer;
+    return "code " + std::to_string(result);
+  }
+
+  static fs::path* Folder;
+};
+fs::path* ReadPieces::Folder = nullptr;
+
+const char* const Expected[8] = {"Pieces",   "DATA ",    "test ", "2001-9-9",
+                                 "1970-1-1", "1970-1-1", "258 ",  "3 "};
+
+TEST_F(ReadPieces, HeadersThatArriveInPiecesGiveEveryValue) {
+  struct Case {
+    const char* Label;
+    TReadScript Script;
+    int Reads; // read calls per request, EINTR failures included
+  };
+  const Case cases[] = {
+      {"whole", {}, 1},
+      {"pieces of 1 byte", {.Piece = 1}, 78},
+      {"pieces of 7 bytes", {.Piece = 7}, 12},
+      {"pieces of 39 bytes", {.Piece = 39}, 2},
+      {"EINTR before the first byte", {.InterruptEvery = 1000}, 2},
+      {"EINTR before every piece of 39", {.Piece = 39, .InterruptEvery = 1}, 4},
+      {"EINTR before every piece of 7", {.Piece = 7, .InterruptEvery = 1}, 24},
+  };
+  for (const auto& c : cases) {
+    for (int index = 0; index < 8; ++index) {
+      SCOPED_TRACE(std::string(c.Label) + ", field " + std::to_string(index));
+      int calls = 0;
+      EXPECT_EQ(Ask(index, c.Script, calls), Expected[index]);
+      EXPECT_EQ(calls, c.Reads);
+    }
+  }
+}
+
+TEST_F(ReadPieces, HeadersThatNeverArriveWholeAreEmpty) {
+  struct Case {
+    const char* Label;
+    TReadScript Script;
+    int Reads;
+  };
+  const Case cases[] = {
+      {"EAGAIN before the first byte", {.Stops = true, .StopAfter = 0, .StopWith = EAGAIN}, 1},
+      {"EAGAIN after 39 bytes", {.Piece = 39, .Stops = true, .StopAfter = 39, .StopWith = EAGAIN}, 2},
+      {"end of file after 77 bytes", {.Piece = 7, .Stops = true, .StopAfter = 77, .StopWith = 0}, 12},
+      {"end of file at once", {.Stops = true, .StopAfter = 0, .StopWith = 0}, 1},
+      {"EIO after 1 byte", {.Piece = 1, .Stops = true, .StopAfter = 1, .StopWith = EIO}, 2},
+  };
+  for (const auto& c : cases) {
+    for (const int index : {0, 3, 6}) {
+      SCOPED_TRACE(std::string(c.Label) + ", field " + std::to_string(index));
+      int calls = 0;
+      EXPECT_EQ(Ask(index, c.Script, calls), "code -3");
+      EXPECT_EQ(calls, c.Reads);
+    }
+  }
+}
+
+} // namespace
