@@ -8,7 +8,7 @@
 #include <string_view>
 
 template <std::size_t Capacity> struct TBoundedText {
-  std::array<char, Capacity> Bytes{};
+  std::array<char, Capacity> Bytes; // only the first Length bytes are set
   std::size_t Length = 0;
 };
 

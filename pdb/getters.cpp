@@ -1,12 +1,12 @@
 #include "pdb/getters.h"
-#include "pdb/platform.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
 namespace {
 
-bool PathTooLong(const WideChar* path) {
+bool PathTooLong(const char16_t* path) {
   for (std::size_t length = 0; length <= MaxPathLength; ++length) {
     if (path[length] == 0) return false;
   }
@@ -20,6 +20,15 @@ TFieldText TextWithSuffix(std::string_view value) {
   return text;
 }
 
+// A stored text as host text, then `rest` as stored, then the suffix.
+TFieldText HostTextWithSuffix(std::string_view stored, std::string_view rest = {}) {
+  TFieldText text;
+  text.Length = HeaderTextForHost(stored, text.Bytes.data(), text.Bytes.size());
+  AppendText(text, rest);
+  AppendText(text, FieldSuffix);
+  return text;
+}
+
 TFieldText DecimalWithSuffix(std::int32_t value) {
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
@@ -28,22 +37,25 @@ TFieldText DecimalWithSuffix(std::int32_t value) {
 
 } // namespace
 
-bool ReadHeader(const WideChar* path, TPDBRawHeader& header) {
+bool ReadHeader(const char16_t* path, TPDBRawHeader& header) {
   if (PathTooLong(path)) return false;
   return ReadFileStart(path, &header, sizeof header);
 }
 
-TFieldText GetHeaderText(const WideChar* path, int fieldIndex) {
+TFieldText GetHeaderText(const char16_t* path, int fieldIndex) {
   TPDBRawHeader raw;
   if (!ReadHeader(path, raw)) return {};
   const TPDBHeader header = DecodeHeader(raw);
   switch (fieldIndex) {
-  case 0:
-    return TextWithSuffix({header.Name.data(), header.Name.size()});
+  case 0: {
+    const std::string_view name(header.Name.data(), header.Name.size());
+    const std::size_t proper = std::min(name.find('\0'), name.size());
+    return HostTextWithSuffix(name.substr(0, proper), name.substr(proper));
+  }
   case 1:
-    return TextWithSuffix(TextView(header.DBType));
+    return HostTextWithSuffix(TextView(header.DBType));
   case 2:
-    return TextWithSuffix(TextView(header.CreatorID));
+    return HostTextWithSuffix(TextView(header.CreatorID));
   case 6:
     return DecimalWithSuffix(header.NumRecords);
   case 7:
@@ -53,7 +65,7 @@ TFieldText GetHeaderText(const WideChar* path, int fieldIndex) {
   }
 }
 
-TDateTime GetHeaderDate(const WideChar* path, int fieldIndex) {
+TDateTime GetHeaderDate(const char16_t* path, int fieldIndex) {
   TPDBRawHeader raw;
   if (!ReadHeader(path, raw)) return 0.0;
   const TPDBHeader header = DecodeHeader(raw);

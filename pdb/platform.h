@@ -1,11 +1,16 @@
 // The few operating-system services the header getters need. One file per
 // platform implements them (platform_win.cpp, platform_posix.cpp); nothing
 // else in the plug-in calls the operating system.
+//
+// Paths are UTF-16 as char16_t; the exports turn the interface's own type
+// into it, so that nothing here depends on the host interface.
 #pragma once
 
-#include "plugin/contplug.h"
-
 #include <cstddef>
+#include <string_view>
+
+// Paths of more UTF-16 code units than this are never opened.
+inline constexpr std::size_t MaxPathLength = 259;
 
 // Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
 // `path`: one open, one read (more only when a read comes back short), one
@@ -13,10 +18,25 @@
 // arrived. Never creates, writes or locks the file, lets others read, write,
 // rename and delete it meanwhile, never blocks on a device or pipe, and closes
 // what it opened on every way out.
-bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size);
+bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size);
 
 // Converts a NUL-terminated 8-bit file name in the system's code page to
 // UTF-16. Returns the number of code units the whole name needs, NUL not
 // counted; `out` holds the name and its NUL only when the result is below
 // `capacity`.
-std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity);
+std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity);
+
+// A header text becomes at most this many bytes of host text per stored byte.
+inline constexpr std::size_t MaxHostBytesPerByte = 3;
+
+// A header text (a database name up to its NUL, a type or creator code) as
+// the host reads 8-bit text: on Windows the stored bytes, which the host
+// reads in its ANSI code page; on Linux, where hosts read UTF-8, the bytes
+// unchanged when they are UTF-8 already, else read in the code page of the
+// user's locale and converted. Writes at most `capacity` bytes, whole
+// characters only, and returns how many.
+std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity);
+
+// How many of the first `limit` bytes of a host text can be kept without
+// cutting a character in two.
+std::size_t HostTextCut(std::string_view text, std::size_t limit);

@@ -1,26 +1,32 @@
-// POSIX file access. File names are bytes; Linux file managers hand them to
-// plug-ins as UTF-8, which is therefore the 8-bit code page here.
+// POSIX file access and text. File names are bytes; Linux file managers hand
+// them to plug-ins as UTF-8, and read every 8-bit value as UTF-8, which is
+// therefore the 8-bit code page here.
+#include "pdb/code_page.h"
 #include "pdb/platform.h"
 #include "pdb/utf.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
 namespace {
 
-// Paths reach us at 259 UTF-16 code units at most; each unit takes at most
-// three UTF-8 bytes (a surrogate pair, two units, takes four).
-constexpr std::size_t MaxPathUnits = 259;
-constexpr std::size_t MaxPathBytes = MaxPathUnits * 3 + 1;
+// Paths reach us at MaxPathLength UTF-16 code units at most; each unit takes
+// at most three UTF-8 bytes (a surrogate pair, two units, takes four).
+constexpr std::size_t MaxPathBytes = MaxPathLength * 3 + 1;
 
 // Converts the path for open(); most paths are ASCII and are copied as
 // they are scanned, the rest go through the full conversion.
-bool PathForOpen(const WideChar* path, char (&utf8Path)[MaxPathBytes]) {
+bool PathForOpen(const char16_t* path, char (&utf8Path)[MaxPathBytes]) {
   std::size_t length = 0;
   for (; path[length] != 0 && path[length] < 0x80; ++length) {
-    if (length == MaxPathUnits) return false;
+    if (length == MaxPathLength) return false;
     utf8Path[length] = static_cast<char>(path[length]);
   }
   if (path[length] == 0) {
@@ -28,14 +34,87 @@ bool PathForOpen(const WideChar* path, char (&utf8Path)[MaxPathBytes]) {
     return true;
   }
   while (path[length] != 0) {
-    if (++length > MaxPathUnits) return false;
+    if (++length > MaxPathLength) return false;
   }
   return Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path);
 }
 
+// The code page of the user's locale, found on first use and kept for the
+// life of the process: the environment a host was started with does not change.
+const TCodePageName& LegacyCodePage() {
+  static const TCodePageName name = CodePageName(
+      AnsiCodePage(CharacterLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"))));
+  return name;
+}
+
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+
+// Opening a converter costs more than the rest of a request, so one is kept
+// for the next: a request takes it, or opens its own while another request
+// holds it, and puts it back if the place is free. Nobody waits for anybody.
+struct TSpareConverter {
+  std::atomic<iconv_t> Converter{nullptr};
+  ~TSpareConverter() {
+    if (const iconv_t converter = Converter.exchange(nullptr)) ::iconv_close(converter);
+  }
+};
+TSpareConverter Spare;
+
+iconv_t TakeConverter() {
+  if (const iconv_t spare = Spare.Converter.exchange(nullptr)) return spare;
+  return ::iconv_open("UTF-8", LegacyCodePage().data());
+}
+
+void GiveBackConverter(iconv_t converter) {
+  iconv_t empty = nullptr;
+  if (!Spare.Converter.compare_exchange_strong(empty, converter)) ::iconv_close(converter);
+}
+
+const iconv_t NoConverter = reinterpret_cast<iconv_t>(-1); // what iconv_open gives on failure
+
+// ASCII is ASCII in every code page; every other byte is shown as undefined.
+std::size_t AsciiOnlyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
+  std::size_t used = 0;
+  for (const char byte : bytes) {
+    const bool ascii = static_cast<unsigned char>(byte) < 0x80;
+    const std::string_view piece = ascii ? std::string_view(&byte, 1) : ReplacementCharacter;
+    if (capacity - used < piece.size()) break;
+    std::copy_n(piece.data(), piece.size(), out + used);
+    used += piece.size();
+  }
+  return used;
+}
+
+// Converts legacy 8-bit text to UTF-8 with iconv. A byte or sequence the code
+// page does not define becomes U+FFFD, so that a text never disappears; what
+// does not fit in `capacity` is left out, whole characters at a time.
+std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
+  const iconv_t converter = TakeConverter();
+  if (converter == NoConverter) return AsciiOnlyToUtf8(bytes, out, capacity); // none for it on this system
+  char* in = const_cast<char*>(bytes.data()); // iconv's argument is not const, but it only reads
+  std::size_t inLeft = bytes.size();
+  char* next = out;
+  std::size_t outLeft = capacity;
+  while (inLeft > 0) {
+    if (::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno != EILSEQ && errno != EINVAL) break; // E2BIG: full
+    if (outLeft < ReplacementCharacter.size()) break;
+    std::memcpy(next, ReplacementCharacter.data(), ReplacementCharacter.size());
+    next += ReplacementCharacter.size();
+    outLeft -= ReplacementCharacter.size();
+    ++in; // an undefined byte, or the first of an undefined or cut sequence
+    --inLeft;
+  }
+  // What a stateful code page still holds, and back to the initial state for the next text.
+  ::iconv(converter, nullptr, nullptr, &next, &outLeft);
+  ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  GiveBackConverter(converter);
+  return static_cast<std::size_t>(next - out);
+}
+
 } // namespace
 
-bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
+bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   char utf8Path[MaxPathBytes];
   if (!PathForOpen(path, utf8Path)) return false;
 
@@ -64,6 +143,15 @@ bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
   return got == size;
 }
 
-std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity) {
+std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity) {
   return Utf8ToUtf16(name, out, capacity);
 }
+
+std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
+  if (!IsValidUtf8(bytes)) return LegacyToUtf8(bytes, out, capacity);
+  const std::size_t count = Utf8PrefixLength(bytes, capacity);
+  std::copy_n(bytes.data(), count, out);
+  return count;
+}
+
+std::size_t HostTextCut(std::string_view text, std::size_t limit) { return Utf8PrefixLength(text, limit); }

@@ -3,14 +3,24 @@
 
 #include <windows.h>
 
-bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
+#include <algorithm>
+
+namespace {
+
+// char16_t and wchar_t are both UTF-16 code units on Windows; the system's
+// functions spell them wchar_t.
+const wchar_t* SystemText(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+} // namespace
+
+bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   // Share read, write and delete: the host, a sync tool or an editor may hold
   // the file open, also to move, rename or replace it, and we must neither
   // fail on that nor refuse them. Windows counts rename and delete as a third
   // kind of access, so sharing read and write alone would do both.
   const HANDLE file =
-      ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileW(SystemText(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // Reserved device names (CON.pdb, COM1.pdb) and pipes open fine but a read
   // from them can block for ever: only disk files are read.
@@ -29,9 +39,9 @@ bool ReadFileStart(const WideChar* path, void* buffer, std::size_t size) {
   return readable && got == size;
 }
 
-std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capacity) {
+std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity) {
   const int limit = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(capacity);
-  const int written = ::MultiByteToWideChar(::GetACP(), 0, name, -1, out, limit);
+  const int written = ::MultiByteToWideChar(::GetACP(), 0, name, -1, reinterpret_cast<wchar_t*>(out), limit);
   if (written > 0) return static_cast<std::size_t>(written) - 1;
   // Too long for `out`: report what it needs. A name that cannot be
   // converted at all counts as the empty name.
@@ -40,3 +50,13 @@ std::size_t SystemNameToUtf16(const char* name, WideChar* out, std::size_t capac
   if (capacity > 0) out[0] = 0;
   return 0;
 }
+
+// The host reads 8-bit values in the ANSI code page, the one the handheld's
+// language used when the user's Windows speaks it: the bytes go out unchanged.
+std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
+  const std::size_t count = std::min(bytes.size(), capacity);
+  std::copy_n(bytes.data(), count, out);
+  return count;
+}
+
+std::size_t HostTextCut(std::string_view text, std::size_t limit) { return std::min(text.size(), limit); }

@@ -8,9 +8,10 @@ constexpr char32_t EscapedByteBase = 0xDC00; // escaped bytes are 0x80..0xFF
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Decodes one well-formed UTF-8 sequence at `p`; returns its length, or 0 when
-// the byte at `p` does not start one (overlong forms and encoded surrogates included).
-int DecodeSequence(const unsigned char* p, char32_t& codePoint) {
+// Decodes one well-formed UTF-8 sequence at `p`, of which at most `available`
+// bytes may be read; returns its length, or 0 when the byte at `p` does not
+// start one (overlong forms, encoded surrogates and cut sequences included).
+int DecodeSequence(const unsigned char* p, std::size_t available, char32_t& codePoint) {
   const unsigned char lead = p[0];
   if (lead < 0x80) {
     codePoint = lead;
@@ -34,6 +35,7 @@ int DecodeSequence(const unsigned char* p, char32_t& codePoint) {
   } else {
     return 0;
   }
+  if (available < static_cast<std::size_t>(length)) return 0;
   if (p[1] < low || p[1] > high) return 0;
   for (int i = 1; i < length; ++i) {
     if (!IsContinuation(p[i])) return 0; // also stops at the terminating NUL
@@ -44,10 +46,10 @@ int DecodeSequence(const unsigned char* p, char32_t& codePoint) {
 
 } // namespace
 
-std::size_t Utf8ToUtf16(const char* text, WideChar* out, std::size_t capacity) {
+std::size_t Utf8ToUtf16(const char* text, char16_t* out, std::size_t capacity) {
   std::size_t needed = 0;
   auto put = [&](char32_t unit) {
-    if (needed < capacity) out[needed] = static_cast<WideChar>(unit);
+    if (needed < capacity) out[needed] = static_cast<char16_t>(unit);
     ++needed;
   };
   const auto* p = reinterpret_cast<const unsigned char*>(text);
@@ -57,7 +59,8 @@ std::size_t Utf8ToUtf16(const char* text, WideChar* out, std::size_t capacity) {
       continue;
     }
     char32_t codePoint;
-    const int length = DecodeSequence(p, codePoint);
+    // The text ends with a NUL, which no sequence holds: the scan stops there.
+    const int length = DecodeSequence(p, 4, codePoint);
     if (length == 0) {
       put(EscapedByteBase + *p);
       ++p;
@@ -76,7 +79,7 @@ std::size_t Utf8ToUtf16(const char* text, WideChar* out, std::size_t capacity) {
   return needed;
 }
 
-bool Utf16ToUtf8(const WideChar* text, std::size_t length, char* out, std::size_t capacity) {
+bool Utf16ToUtf8(const char16_t* text, std::size_t length, char* out, std::size_t capacity) {
   std::size_t used = 0;
   auto put = [&](unsigned value) {
     if (used + 1 >= capacity) return false; // keep room for the NUL
@@ -112,4 +115,29 @@ bool Utf16ToUtf8(const WideChar* text, std::size_t length, char* out, std::size_
   if (capacity == 0) return false;
   out[used] = 0;
   return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t left = text.size();
+  while (left > 0) {
+    if (*p < 0x80) { // most header texts are ASCII
+      ++p;
+      --left;
+      continue;
+    }
+    char32_t codePoint;
+    const int length = DecodeSequence(p, left, codePoint);
+    if (length == 0) return false;
+    p += length;
+    left -= static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+std::size_t Utf8PrefixLength(std::string_view text, std::size_t limit) {
+  if (limit >= text.size()) return text.size();
+  std::size_t length = limit;
+  while (length > 0 && IsContinuation(static_cast<unsigned char>(text[length]))) --length;
+  return length;
 }

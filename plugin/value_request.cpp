@@ -2,6 +2,7 @@
 #include "pdb/getters.h"
 #include "pdb/platform.h"
 #include "plugin/catalogue.h"
+#include "plugin/contplug.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,11 +17,11 @@ constexpr std::array<int, 3> DateFields = {3, 4, 5};
 // are converted on the heap, only to find their extension.
 constexpr std::size_t NameBufferUnits = 1024;
 
-WideChar Lowered(WideChar unit) {
-  return (unit >= 'A' && unit <= 'Z') ? static_cast<WideChar>(unit - 'A' + 'a') : unit;
+char16_t Lowered(char16_t unit) {
+  return (unit >= 'A' && unit <= 'Z') ? static_cast<char16_t>(unit - 'A' + 'a') : unit;
 }
 
-bool ContainsMarker(const WideChar* extension, std::size_t length, const char (&marker)[4]) {
+bool ContainsMarker(const char16_t* extension, std::size_t length, const char (&marker)[4]) {
   for (std::size_t i = 0; i + 3 <= length; ++i) {
     if (Lowered(extension[i]) == marker[0] && Lowered(extension[i + 1]) == marker[1] &&
         Lowered(extension[i + 2]) == marker[2]) {
@@ -30,7 +31,7 @@ bool ContainsMarker(const WideChar* extension, std::size_t length, const char (&
   return false;
 }
 
-int AnswerDate(const WideChar* fileName, int fieldIndex, void* value, int size) {
+int AnswerDate(const char16_t* fileName, int fieldIndex, void* value, int size) {
   if (value == nullptr || size < static_cast<int>(sizeof(FieldDate))) return FieldEmpty;
   const TDateTime dateTime = GetHeaderDate(fileName, fieldIndex);
   if (dateTime == 0.0) return FieldEmpty;
@@ -41,25 +42,28 @@ int AnswerDate(const WideChar* fileName, int fieldIndex, void* value, int size) 
   return FieldTypeDate;
 }
 
-int AnswerText(const WideChar* fileName, int fieldIndex, void* value, int size) {
+int AnswerText(const char16_t* fileName, int fieldIndex, void* value, int size) {
   if (value == nullptr || size < 1) return FieldEmpty;
   const TFieldText text = GetHeaderText(fileName, fieldIndex);
   if (text.Length == 0) return FieldEmpty;
-  // The host sees the text up to its first NUL: the name proper, not all 32 bytes.
+  // The host sees the text up to its first NUL: the name proper, not all 32
+  // bytes. A cut keeps whole characters.
   const std::string_view whole = TextView(text);
-  CopyTextToBuffer(whole.substr(0, whole.find('\0')), static_cast<char*>(value), size);
+  const std::string_view shown = whole.substr(0, whole.find('\0'));
+  CopyTextToBuffer(shown.substr(0, HostTextCut(shown, static_cast<std::size_t>(size) - 1)),
+                   static_cast<char*>(value), size);
   return FieldTypeString;
 }
 
 } // namespace
 
-bool ExtensionMatches(const WideChar* fileName) {
+bool ExtensionMatches(const char16_t* fileName) {
   if (fileName == nullptr) return false;
-  const WideChar* end = fileName;
+  const char16_t* end = fileName;
   while (*end != 0) ++end;
   // Back from the end to the last dot; a backslash or colon first means the
   // last component has no extension.
-  for (const WideChar* p = end; p != fileName;) {
+  for (const char16_t* p = end; p != fileName;) {
     --p;
     if (*p == '.') {
       const auto length = static_cast<std::size_t>(end - p);
@@ -70,7 +74,7 @@ bool ExtensionMatches(const WideChar* fileName) {
   return false;
 }
 
-int AnswerValueRequest(const WideChar* fileName, int fieldIndex, void* value, int size, int flags) {
+int AnswerValueRequest(const char16_t* fileName, int fieldIndex, void* value, int size, int flags) {
   if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
   // The cheap checks come first: neither of them touches the file.
   if ((flags & DelayIfSlow) != 0) return FieldDelayed;
@@ -84,10 +88,10 @@ int AnswerValueRequest(const char* fileName, int fieldIndex, void* value, int si
   // Requests that are answered without the name need no conversion.
   if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
   if ((flags & DelayIfSlow) != 0) return FieldDelayed;
-  WideChar name[NameBufferUnits];
+  char16_t name[NameBufferUnits];
   const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, NameBufferUnits);
   if (needed < NameBufferUnits) return AnswerValueRequest(name, fieldIndex, value, size, flags);
-  std::vector<WideChar> longName(needed + 1);
+  std::vector<char16_t> longName(needed + 1);
   SystemNameToUtf16(fileName, longName.data(), longName.size());
   return AnswerValueRequest(longName.data(), fieldIndex, value, size, flags);
 }

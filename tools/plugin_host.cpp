@@ -140,9 +140,10 @@ TFieldValue AskField(const TContentPlugin& plugin, const std::filesystem::path& 
     value.Result = plugin.GetValueW(name.c_str(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
 #else
     const std::string native = file.string();
-    std::vector<WideChar> name(Utf8ToUtf16(native.c_str(), nullptr, 0) + 1);
+    std::vector<char16_t> name(Utf8ToUtf16(native.c_str(), nullptr, 0) + 1);
     Utf8ToUtf16(native.c_str(), name.data(), name.size());
-    value.Result = plugin.GetValueW(name.data(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
+    value.Result = plugin.GetValueW(reinterpret_cast<const WideChar*>(name.data()), fieldIndex, 0,
+                                    buffer.data(), ValueBufferSize, flags);
 #endif
   } else {
     value.Result =
@@ -179,7 +180,7 @@ std::string FormatValue(const TFieldValue& value) {
   case FieldTypeDateTime:
     return "filetime " + std::to_string(Read<std::uint64_t>(bytes));
   case FieldTypeWideString: {
-    std::vector<WideChar> units(bytes.size() / 2);
+    std::vector<char16_t> units(bytes.size() / 2);
     std::memcpy(units.data(), bytes.data(), units.size() * 2);
     std::string text(units.size() * 4 + 1, '\0');
     if (!Utf16ToUtf8(units.data(), units.size(), text.data(), text.size())) return "(not UTF-16)";

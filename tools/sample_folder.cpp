@@ -94,6 +94,31 @@ void WriteSampleFolder(const fs::path& folder) {
   Write(folder / "notes.txt", "Not a Palm database: plain text beside the samples.\n");
 }
 
+void WriteInternationalSamples(const fs::path& folder) {
+  fs::create_directories(folder);
+  struct Sample {
+    const char* File;
+    const char* Name; // the stored bytes
+    const char* Creator;
+  };
+  const Sample samples[] = {
+      {"CafeMuller.pdb", "Caf\xE9 M\xFCller", "memo"},         // "Café Müller" in Windows-1252
+      {"Zametki.pdb", "\xC7\xE0\xEC\xE5\xF2\xEA\xE8", "memo"}, // "Заметки" in Windows-1251
+      {"Memocho.pdb", "\x83\x81\x83\x82\x92\xA0", "memo"},     // "メモ帳" in Shift-JIS
+      {"Unicode.pdb",
+       "\xC3\x9Cn\xC3\xAF"
+       "c\xC3\xB6"
+       "d\xC3\xA9 \xE2\x9C\x93",
+       "KRVL"}, // "Ünïcödé ✓" in UTF-8
+  };
+  for (const auto& sample : samples) {
+    TSampleHeader header = DeviceDatabase(sample.Name, "DATA", sample.Creator, 3);
+    header.Created = PalmDeviceSeconds(2003, 3, 14, 9, 0, 0);
+    header.Modified = PalmDeviceSeconds(2004, 6, 1, 18, 30, 0);
+    Write(folder / sample.File, EncodePalmDatabase(header, false));
+  }
+}
+
 void WriteGeneratedDatabases(const fs::path& folder, int count) {
   fs::create_directories(folder);
   for (int i = 0; i < count; ++i) {

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,7 @@ ContentGetValueWFunc GetValueW;
 ContentGetValueFunc GetValue;
 std::string HotPath;
 std::vector<WideChar> HotPathWide;
+std::vector<WideChar> AccentedPathWide; // a name stored as a Western handheld stores it
 
 void LoadPlugin() {
   void* module = ::dlopen(KORVEL_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -89,6 +91,15 @@ void MakeHotFile() {
   HotPath = path.string();
   HotPathWide.assign(HotPath.begin(), HotPath.end()); // an ASCII path
   HotPathWide.push_back(0);
+
+  header.Name = "Caf\xE9 M\xFCller"; // Windows-1252
+  const fs::path accented = folder / "Cafe.pdb";
+  const std::string accentedBytes = EncodePalmDatabase(header, false);
+  std::ofstream(accented, std::ios::binary)
+      .write(accentedBytes.data(), static_cast<std::streamsize>(accentedBytes.size()));
+  const std::string accentedPath = accented.string();
+  AccentedPathWide.assign(accentedPath.begin(), accentedPath.end());
+  AccentedPathWide.push_back(0);
 }
 
 void Floor(benchmark::State& state) {
@@ -107,6 +118,13 @@ template <int Field> void ValueW(benchmark::State& state) {
   }
 }
 
+void ValueWAccented(benchmark::State& state) {
+  char value[256];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(GetValueW(AccentedPathWide.data(), 0, 0, value, sizeof value, 0));
+  }
+}
+
 void Value8Text(benchmark::State& state) {
   char value[256];
   for (auto _ : state) benchmark::DoNotOptimize(GetValue(HotPath.c_str(), 6, 0, value, sizeof value, 0));
@@ -115,6 +133,8 @@ void Value8Text(benchmark::State& state) {
 BENCHMARK(Floor)->Name("floor: open, read 78 bytes, close");
 BENCHMARK(ValueW<6>)->Name("ContentGetValueW, text (NumRecords)");
 BENCHMARK(ValueW<3>)->Name("ContentGetValueW, date (DataCreated)");
+BENCHMARK(ValueW<0>)->Name("ContentGetValueW, ASCII name (DBName)");
+BENCHMARK(ValueWAccented)->Name("ContentGetValueW, accented name (DBName, Windows-1252)");
 BENCHMARK(Value8Text)->Name("ContentGetValue, text (NumRecords)");
 
 // Heap allocations per request, over many requests after a warm-up.
@@ -149,6 +169,8 @@ int main(int argc, char** argv) {
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   arguments.insert(arguments.begin() + 1, {repetitions.data(), interleave.data(), out.data(), format.data()});
   int count = static_cast<int>(arguments.size());
+  // A Western user's locale: names that are not UTF-8 are read as Windows-1252.
+  ::setenv("LC_ALL", "C.UTF-8", 1);
   LoadPlugin();
   MakeHotFile();
   benchmark::Initialize(&count, arguments.data());
@@ -183,6 +205,7 @@ int main(int argc, char** argv) {
     double Target;
     double Allocations;
   };
+  // Target 0: measured and shown, no target.
   const Row rows[] = {
       {"ContentGetValueW, text (NumRecords)", 1.10,
        AllocationsPerRequest([&] { GetValueW(HotPathWide.data(), 6, 0, value, sizeof value, 0); })},
@@ -190,6 +213,10 @@ int main(int argc, char** argv) {
        AllocationsPerRequest([&] { GetValueW(HotPathWide.data(), 3, 0, value, sizeof value, 0); })},
       {"ContentGetValue, text (NumRecords)", 1.15,
        AllocationsPerRequest([&] { GetValue(HotPath.c_str(), 6, 0, value, sizeof value, 0); })},
+      {"ContentGetValueW, ASCII name (DBName)", 1.10,
+       AllocationsPerRequest([&] { GetValueW(HotPathWide.data(), 0, 0, value, sizeof value, 0); })},
+      {"ContentGetValueW, accented name (DBName, Windows-1252)", 0,
+       AllocationsPerRequest([&] { GetValueW(AccentedPathWide.data(), 0, 0, value, sizeof value, 0); })},
   };
   std::string table =
       "| request | median time (ns) | median ratio to the floor | target | heap allocations per request |\n"
@@ -200,9 +227,13 @@ int main(int argc, char** argv) {
   bool met = true;
   for (const auto& row : rows) {
     const double ratio = medianRatio(row.Name);
-    met = met && ratio <= row.Target && row.Allocations == 0;
-    std::snprintf(line, sizeof line, "| %s | %.0f | %.3f | at most %.2f | %g |\n", row.Name,
-                  median(times[row.Name]), ratio, row.Target, row.Allocations);
+    char target[32] = "none";
+    if (row.Target > 0) {
+      met = met && ratio <= row.Target && row.Allocations == 0;
+      std::snprintf(target, sizeof target, "at most %.2f", row.Target);
+    }
+    std::snprintf(line, sizeof line, "| %s | %.0f | %.3f | %s | %g |\n", row.Name, median(times[row.Name]),
+                  ratio, target, row.Allocations);
     table += line;
   }
   std::cout << "\n" << table << (met ? "All targets met.\n" : "A target is missed.\n");

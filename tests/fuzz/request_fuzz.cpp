@@ -74,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::memset(buffer.get(), 0xCD, room);
   int result;
   if (wide) {
-    std::vector<WideChar> wideName(Utf8ToUtf16(name.c_str(), nullptr, 0) + 1);
+    std::vector<char16_t> wideName(Utf8ToUtf16(name.c_str(), nullptr, 0) + 1);
     Utf8ToUtf16(name.c_str(), wideName.data(), wideName.size());
-    result = ContentGetValueW(wideName.data(), index, 0, buffer.get(), bufferSize, flags);
+    result = ContentGetValueW(reinterpret_cast<const WideChar*>(wideName.data()), index, 0, buffer.get(),
+                              bufferSize, flags);
   } else {
     result = ContentGetValue(name.c_str(), index, 0, buffer.get(), bufferSize, flags);
   }
@@ -89,7 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(result == FieldTypeString || result == FieldTypeDate || result == FieldDelayed ||
             result == FieldEmpty);
   }
-  if (result == FieldTypeString) Require(std::memchr(buffer.get(), 0, room) != nullptr);
+  if (result == FieldTypeString) {
+    const void* end = std::memchr(buffer.get(), 0, room);
+    Require(end != nullptr);
+    // Linux hosts read every text as UTF-8, cut ones included.
+    Require(IsValidUtf8({reinterpret_cast<const char*>(buffer.get()),
+                         static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - buffer.get())}));
+  }
   if (result == FieldTypeDate) Require(room >= sizeof(FieldDate));
   if (result != FieldTypeString && result != FieldTypeDate) {
     for (std::size_t i = 0; i < room; ++i) Require(buffer[i] == 0xCD);

@@ -8,8 +8,8 @@
 
 namespace {
 
-std::vector<WideChar> ToUtf16(const std::string& text) {
-  std::vector<WideChar> out(text.size() + 1, 0xEEEE);
+std::vector<char16_t> ToUtf16(const std::string& text) {
+  std::vector<char16_t> out(text.size() + 1, 0xEEEE);
   const std::size_t needed = Utf8ToUtf16(text.c_str(), out.data(), out.size());
   EXPECT_LT(needed, out.size());
   out.resize(needed);
@@ -20,7 +20,7 @@ TEST(Utf, ConvertsBothWaysAndEscapesStrayBytes) {
   struct Case {
     const char* Label;
     std::string Utf8;
-    std::vector<WideChar> Utf16;
+    std::vector<char16_t> Utf16;
     bool RoundTrips; // back to the same bytes
   };
   const Case cases[] = {
@@ -51,7 +51,7 @@ TEST(Utf, ConvertsBothWaysAndEscapesStrayBytes) {
 }
 
 TEST(Utf, ReportsTheLengthWithoutWritingPastTheCapacity) {
-  WideChar out[4] = {1, 1, 1, 1};
+  char16_t out[4] = {1, 1, 1, 1};
   EXPECT_EQ(Utf8ToUtf16("abcdef", out, 3), 6u);
   EXPECT_EQ(out[3], 1) << "wrote past the capacity";
   EXPECT_EQ(Utf8ToUtf16("abc", out, 4), 3u);
@@ -62,7 +62,7 @@ TEST(Utf, ReportsTheLengthWithoutWritingPastTheCapacity) {
 TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
   struct Case {
     const char* Label;
-    std::vector<WideChar> Utf16;
+    std::vector<char16_t> Utf16;
     std::size_t Capacity;
     bool Converts;
   };
@@ -81,6 +81,52 @@ TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
     SCOPED_TRACE(c.Label);
     char out[16];
     EXPECT_EQ(Utf16ToUtf8(c.Utf16.data(), c.Utf16.size(), out, c.Capacity), c.Converts);
+  }
+}
+
+TEST(Utf, TellsUtf8FromOtherBytes) {
+  struct Case {
+    const char* Label;
+    std::string Text;
+    bool Valid;
+  };
+  const Case cases[] = {
+      {"empty", "", true},
+      {"ascii", "MemoDB", true},
+      {"U+007F", "\x7F", true},
+      {"U+0080", "\xC2\x80", true},
+      {"U+07FF", "\xDF\xBF", true},
+      {"U+0800", "\xE0\xA0\x80", true},
+      {"U+D7FF", "\xED\x9F\xBF", true},
+      {"U+E000", "\xEE\x80\x80", true},
+      {"U+FFFF", "\xEF\xBF\xBF", true},
+      {"U+10000", "\xF0\x90\x80\x80", true},
+      {"U+10FFFF", "\xF4\x8F\xBF\xBF", true},
+      {"Latin-1 e acute", "Caf\xE9", false},
+      {"lead byte C1, overlong", "\xC1\xBF", false},
+      {"overlong U+07FF", "\xE0\x9F\xBF", false},
+      {"encoded surrogate U+D800", "\xED\xA0\x80", false},
+      {"overlong U+FFFF", "\xF0\x8F\xBF\xBF", false},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", false},
+      {"lead byte F5", "\xF5\x80\x80\x80", false},
+      {"second byte not a continuation", "\xC3\x28", false},
+      {"third byte not a continuation", "\xE2\x82\x28", false},
+      {"cut at the end", "ab\xE2\x82", false},
+      {"a NUL inside a sequence", std::string("\xC3\0", 2), false},
+      {"stray continuation", "\x80", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    EXPECT_EQ(IsValidUtf8(c.Text), c.Valid);
+  }
+}
+
+TEST(Utf, CutsKeepWholeCharacters) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\x9D"; // a, e acute, euro, memo: 1+2+3+4 bytes
+  const std::size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10, 10, 10};
+  for (std::size_t limit = 0; limit < std::size(expected); ++limit) {
+    SCOPED_TRACE(limit);
+    EXPECT_EQ(Utf8PrefixLength(text, limit), expected[limit]);
   }
 }
 

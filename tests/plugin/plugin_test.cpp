@@ -250,7 +250,11 @@ const TFieldCase FieldCases[] = {
     {"MemoDB.PDB", 7, "1 ", 0, 0, 0},
     {"full.prc", 0, "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345 ", 0, 0, 0},
     {"full.prc", 1, "TE ", 0, 0, 0},
-    {"full.prc", 2, "\xC4\xFF\x80z ", 0, 0, 0},
+#if defined(_WIN32)
+    {"full.prc", 2, "\xC4\xFF\x80z ", 0, 0, 0}, // the stored bytes, read by the host in its ANSI code page
+#else
+    {"full.prc", 2, "\xC3\x84\xC3\xBF\xE2\x82\xACz ", 0, 0, 0}, // "Äÿ€z" in UTF-8 (Windows-1252 under C.UTF-8)
+#endif
     {"full.prc", 3, nullptr, 2036, 2, 5},
     {"full.prc", 4, nullptr, 2036, 2, 5},
     {"full.prc", 5, nullptr, 2040, 2, 6},

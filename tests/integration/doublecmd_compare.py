@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Compares Double Commander's file panel, copied to the clipboard as text,
+with what the command-line host reported through the same plug-in.
+
+Usage: doublecmd_compare.py PANEL_TEXT EXPECTED_JSONL [FILE=DBNAME ...]
+
+Every row must hold the host's values; a date may be in whatever format the
+locale gives it, so only its year, month and day are compared. Each
+FILE=DBNAME names a database whose name cell must read exactly DBNAME (UTF-8),
+as written by hand in the test, not taken from the host.
+"""
+import json
+import re
+import sys
+
+
+def date_parts(cell):
+    return sorted(int(n) % 100 if len(n) == 4 else int(n) for n in re.findall(r"\d+", cell))
+
+
+def cell_matches(field, cell):
+    if field["result"] == 8:
+        return cell == bytes.fromhex(field["bytes"]).decode("utf-8", "replace")
+    if field["result"] == 4:
+        y, m, d = (int(n) for n in field["shown"].split("-"))
+        return date_parts(cell) == sorted([y % 100, m, d])
+    return cell == ""  # no value: an empty cell
+
+
+def main(panel_path, expected_path, *literals):
+    rows = {}
+    for line in open(panel_path, encoding="utf-8", errors="replace").read().splitlines():
+        if line.strip():
+            cells = line.split("\t")
+            rows[cells[0]] = cells[1:]
+    problems = []
+    expected_files = 0
+    for line in open(expected_path, encoding="utf-8"):
+        entry = json.loads(line)
+        expected_files += 1
+        got = rows.get(entry["file"])
+        if got is None or len(got) != len(entry["fields"]):
+            problems.append(f"{entry['file']}: row missing or incomplete: {got}")
+            continue
+        for field, cell in zip(entry["fields"], got):
+            if not cell_matches(field, cell):
+                problems.append(f"{entry['file']} {field['name']}: panel {cell!r}, host {field['shown']!r}")
+    if len(rows) != expected_files:
+        problems.append(f"{len(rows)} rows in the panel, {expected_files} files")
+    for literal in literals:
+        file, name = literal.split("=", 1)
+        got = rows.get(file, ["(row missing)"])[0]
+        if got != name:
+            problems.append(f"{file}: name shown as {got!r}, written as {name!r}")
+    print("\n".join(problems) if problems else
+          f"all {expected_files} rows and 8 columns agree; {len(literals)} names exactly as written")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(*sys.argv[1:]))

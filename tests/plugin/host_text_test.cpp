@@ -1,0 +1,223 @@
+// Header texts as a Linux host reads them: UTF-8, whatever code page the
+// handheld wrote them in. The program runs once per locale; the test names
+// which group of expectations applies (KORVEL_TEXT_GROUP), so that the
+// plug-in's own choice of code page is what is checked.
+#include "tests/support/palm_file.h"
+#include "tests/support/plugin_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TTextCase {
+  const char* Group; // "western" (Windows-1252), "cyrillic" (1251), "japanese" (932), or "any"
+  const char* Label;
+  int Field; // 0 name, 1 type, 2 creator
+  std::string Stored;
+  std::string Shown; // UTF-8, reckoned by hand from the code page's chart
+};
+
+const TTextCase Cases[] = {
+    {"any", "ASCII", 0, "MemoDB", "MemoDB"},
+    {"any", "already UTF-8", 0, "Caf\xC3\xA9 \xE2\x82\xAC", "Caf\xC3\xA9 \xE2\x82\xAC"},
+    {"any", "already UTF-8, four bytes", 0, "Memo \xF0\x9F\x93\x9D", "Memo \xF0\x9F\x93\x9D"},
+    {"western", "Caf\xC3\xA9 M\xC3\xBCller", 0, "Caf\xE9 M\xFCller", "Caf\xC3\xA9 M\xC3\xBCller"},
+    {"western",
+     "Stra\xC3\x9F"
+     "e",
+     0,
+     "Stra\xDF"
+     "e",
+     "Stra\xC3\x9F"
+     "e"},
+    {"western",
+     "\xC3\x86"
+     "bleskiver",
+     0,
+     "\xC6"
+     "bleskiver",
+     "\xC3\x86"
+     "bleskiver"},
+    {"western", "A\xC3\xB1o Nuevo", 0, "A\xF1o Nuevo", "A\xC3\xB1o Nuevo"},
+    {"western", "euro sign", 0, "Preis 5 \x80", "Preis 5 \xE2\x82\xAC"},
+    {"western", "undefined byte 0x81", 0, "Menu\x81!", "Menu\xEF\xBF\xBD!"},
+    {"western", "32 euro signs", 0, std::string(32, '\x80'),
+     [] {
+       std::string text;
+       for (int i = 0; i < 32; ++i) text += "\xE2\x82\xAC";
+       return text + " "; // the name fills all 32 bytes, so the suffix shows
+     }()},
+    {"western",
+     "type code \xC3\x84"
+     "ATA",
+     1,
+     "\xC4"
+     "ATA",
+     "\xC3\x84"
+     "ATA "},
+    {"western", "creator code \xC2\xA9Krv", 2, "\xA9Krv", "\xC2\xA9Krv "},
+    {"cyrillic", "\xD0\x97\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x82\xD0\xBA\xD0\xB8", 0,
+     "\xC7\xE0\xEC\xE5\xF2\xEA\xE8", "\xD0\x97\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x82\xD0\xBA\xD0\xB8"},
+    {"cyrillic", "Western bytes read as Cyrillic", 0, "Caf\xE9 M\xFCller", "Caf\xD0\xB9 M\xD1\x8Cller"},
+    {"cyrillic", "undefined byte 0x98", 0, "a\x98z", "a\xEF\xBF\xBDz"},
+    {"cyrillic",
+     "type code \xD0\x94"
+     "ATA",
+     1,
+     "\xC4"
+     "ATA",
+     "\xD0\x94"
+     "ATA "},
+    {"cyrillic", "creator code \xC2\xA9Krv", 2, "\xA9Krv", "\xC2\xA9Krv "},
+    {"japanese", "\xE3\x83\xA1\xE3\x83\xA2\xE5\xB8\xB3", 0, "\x83\x81\x83\x82\x92\xA0",
+     "\xE3\x83\xA1\xE3\x83\xA2\xE5\xB8\xB3"},
+    {"japanese", "half-width katakana", 0, "\xB6\xC5", "\xEF\xBD\xB6\xEF\xBE\x85"},
+    {"japanese", "a lead byte at the end", 0, "\x83\x81\x83", "\xE3\x83\xA1\xEF\xBF\xBD"},
+    {"japanese", "32 half-width katakana", 0, std::string(32, '\xB1'),
+     [] {
+       std::string text;
+       for (int i = 0; i < 32; ++i) text += "\xEF\xBD\xB1";
+       return text + " ";
+     }()},
+    {"japanese",
+     "type code \xEF\xBE\x84"
+     "ATA",
+     1,
+     "\xC4"
+     "ATA",
+     "\xEF\xBE\x84"
+     "ATA "},
+};
+
+// The longest prefix of `text` of at most `limit` bytes that ends before a
+// UTF-8 lead byte or at the end: where a cut must stop.
+std::string WholeCharacters(const std::string& text, std::size_t limit) {
+  if (limit >= text.size()) return text;
+  std::size_t length = limit;
+  while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  return text.substr(0, length);
+}
+
+class HostText : public testing::Test {
+protected:
+  void SetUp() override {
+    const char* group = std::getenv("KORVEL_TEXT_GROUP");
+    ASSERT_NE(group, nullptr) << "the test says which expectations apply";
+    Group = group;
+    Folder = MakeTestFolder("text");
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(Folder, ignored);
+  }
+  std::string Group;
+  fs::path Folder;
+};
+
+TEST_F(HostText, TextsArriveAsUtf8AndAreCutBetweenCharacters) {
+  int checked = 0;
+  for (const auto& c : Cases) {
+    if (c.Group != Group && std::string(c.Group) != "any") continue;
+    SCOPED_TRACE(c.Label);
+    TSampleHeader header;
+    header.Name = c.Field == 0 ? c.Stored : "Name";
+    header.DBType = c.Field == 1 ? c.Stored : "DATA";
+    header.CreatorID = c.Field == 2 ? c.Stored : "Krvl";
+    const fs::path path = Folder / ("case" + std::to_string(checked++) + ".pdb");
+    WritePalmFile(path, header, 16);
+    const TWideName wide = WideName(path);
+    // Every size from 1 (room for the NUL alone) to more than the whole text.
+    for (std::size_t size = 1; size <= c.Shown.size() + 2; ++size) {
+      SCOPED_TRACE("size " + std::to_string(size));
+      const std::string expected = WholeCharacters(c.Shown, size - 1);
+      for (const bool throughWide : {true, false}) {
+        std::vector<char> buffer(size + 16, '\x5A');
+        const int result =
+            throughWide
+                ? LoadedPlugin().GetValueW(wide.data(), c.Field, 0, buffer.data(), static_cast<int>(size), 0)
+                : LoadedPlugin().GetValue(path.c_str(), c.Field, 0, buffer.data(), static_cast<int>(size), 0);
+        ASSERT_EQ(result, FieldTypeString);
+        EXPECT_EQ(std::string(buffer.data()), expected) << (throughWide ? "wide" : "8-bit");
+        for (std::size_t i = expected.size() + 1; i < buffer.size(); ++i) {
+          ASSERT_EQ(buffer[i], '\x5A') << "byte " << i << " written";
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 3) << "no case for group " << Group;
+}
+
+TEST_F(HostText, NumbersDatesAndEmptyNamesAreUnchanged) {
+  TSampleHeader header;
+  header.Name = std::string("\0\xE9\xE9", 3); // the name proper is empty
+  header.DBType = std::string(4, '\0');
+  header.NumRecords = 258;
+  header.Version = 7;
+  header.Created = 1000000000; // 2001-09-09
+  const fs::path path = Folder / "numbers.pdb";
+  WritePalmFile(path, header);
+  const TWideName wide = WideName(path);
+  struct Case {
+    int Field;
+    int Result;
+    std::string Shown;
+  };
+  const Case cases[] = {{0, FieldTypeString, ""},
+                        {1, FieldTypeString, " "},
+                        {6, FieldTypeString, "258 "},
+                        {7, FieldTypeString, "7 "},
+                        {3, FieldTypeDate, std::string("\xD1\x07\x09\x00\x09\x00", 6)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Field);
+    char buffer[64];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    ASSERT_EQ(LoadedPlugin().GetValueW(wide.data(), c.Field, 0, buffer, sizeof buffer, 0), c.Result);
+    if (c.Result == FieldTypeDate) {
+      EXPECT_EQ(std::string(buffer, 6), c.Shown);
+    } else {
+      EXPECT_EQ(std::string(buffer), c.Shown);
+    }
+  }
+}
+
+// Converters are shared between requests without a lock: threads that
+// convert at once must each get their own file's text.
+TEST_F(HostText, ThreadsConvertingAtOnceGetTheirOwnTexts) {
+  std::vector<const TTextCase*> names;
+  for (const auto& c : Cases) {
+    if (c.Field == 0 && c.Group == Group) names.push_back(&c);
+  }
+  ASSERT_GE(names.size(), 2u);
+  std::vector<TWideName> paths;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    TSampleHeader header;
+    header.Name = names[i]->Stored;
+    const fs::path path = Folder / ("thread" + std::to_string(i) + ".pdb");
+    WritePalmFile(path, header);
+    paths.push_back(WideName(path));
+  }
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < wrong.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (std::size_t i = 0; i < 2000; ++i) {
+        const std::size_t which = (i + t) % names.size();
+        char buffer[128] = {};
+        const int result = LoadedPlugin().GetValueW(paths[which].data(), 0, 0, buffer, sizeof buffer, 0);
+        if (result != FieldTypeString || names[which]->Shown != buffer) ++wrong[t];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (std::size_t t = 0; t < wrong.size(); ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+}
+
+} // namespace
