@@ -30,9 +30,9 @@ done
 
 zip_file=$(ls "$work"/first/*-windows.zip)
 tar_file=$(ls "$work"/first/*-linux-x86_64.tar.gz)
-[ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
+[ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
   fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
-[ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "pluginst.inf wdx_Korvel.wdx " ] ||
+[ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
   fail "unexpected tar content: $(tar -tzf "$tar_file")"
 
 mkdir -p "$work/windows" "$work/linux"
@@ -46,6 +46,27 @@ for inf in "$work/windows/pluginst.inf" "$work/linux/pluginst.inf"; do
     tr -d '\r' < "$inf" | grep -q "$key" || fail "$inf lacks $key"
   done
 done
+
+# The licence in both, and one version everywhere: the project, the archives'
+# names, both pluginst.inf files, both DLLs' version resources, the change log.
+cmp -s "$work/linux/LICENSE" LICENSE || fail "the Linux archive's LICENSE differs from the tree's"
+tr -d '\r' < "$work/windows/LICENSE.txt" | cmp -s - LICENSE || fail "the zip's LICENSE.txt differs from the tree's"
+version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+versions=("$(basename "$zip_file")=$(basename "$zip_file" | sed -n 's/^wdx_Korvel-\(.*\)-windows.zip$/\1/p')"
+  "$(basename "$tar_file")=$(basename "$tar_file" | sed -n 's/^wdx_Korvel-\(.*\)-linux-x86_64.tar.gz$/\1/p')"
+  "CHANGELOG.md=$(sed -n 's/^## \[\([0-9][0-9.]*\)\].*/\1/p' CHANGELOG.md | head -1)")
+for inf in "$work/windows/pluginst.inf" "$work/linux/pluginst.inf"; do
+  versions+=("$inf=$(tr -d '\r' < "$inf" | sed -n 's/^version=//p')")
+done
+for dll in "$work/windows/wdx_Korvel.wdx" "$work/windows/wdx_Korvel.wdx64"; do
+  # The FileVersion text of the version resource, UTF-16 in the file.
+  versions+=("$dll=$(python3 "$source_dir/tests/package/resource_version.py" "$dll")")
+done
+for entry in "${versions[@]}"; do
+  [ "${entry##*=}" = "$version" ] || fail "${entry%=*} says version '${entry##*=}', the project $version"
+done
+echo "ok: version $version everywhere, the licence in both archives"
 
 # Loaded from the unpacked archives, each plug-in gives exactly the expected values.
 expected="$source_dir/tests/tools/samples.expected.jsonl"

@@ -45,6 +45,52 @@ std::set<std::string> ExportedSymbols(const fs::path& library) {
   return names;
 }
 
+// What the loader and the kernel are told: program headers, the dynamic
+// section's flags, and the functions imported from the C library.
+struct TElfHardening {
+  bool Relro = false;          // PT_GNU_RELRO
+  bool BindNow = false;        // DF_BIND_NOW or DF_1_NOW: every symbol bound at load, then read-only
+  bool StackExecutable = true; // PT_GNU_STACK with PF_X, or none at all
+  std::set<std::string> Imports;
+};
+
+TElfHardening ReadHardening(const fs::path& library) {
+  const auto bytes = ReadAllBytes(library);
+  TElfHardening result;
+  Elf64_Ehdr elf;
+  std::memcpy(&elf, bytes.data(), sizeof elf);
+  for (unsigned i = 0; i < elf.e_phnum; ++i) {
+    Elf64_Phdr segment;
+    std::memcpy(&segment, bytes.data() + elf.e_phoff + i * sizeof segment, sizeof segment);
+    if (segment.p_type == PT_GNU_RELRO) result.Relro = true;
+    if (segment.p_type == PT_GNU_STACK) result.StackExecutable = (segment.p_flags & PF_X) != 0;
+    if (segment.p_type != PT_DYNAMIC) continue;
+    for (std::size_t offset = 0; offset + sizeof(Elf64_Dyn) <= segment.p_filesz;
+         offset += sizeof(Elf64_Dyn)) {
+      Elf64_Dyn entry;
+      std::memcpy(&entry, bytes.data() + segment.p_offset + offset, sizeof entry);
+      if (entry.d_tag == DT_FLAGS && (entry.d_un.d_val & DF_BIND_NOW) != 0) result.BindNow = true;
+      if (entry.d_tag == DT_FLAGS_1 && (entry.d_un.d_val & DF_1_NOW) != 0) result.BindNow = true;
+    }
+  }
+  for (unsigned i = 0; i < elf.e_shnum; ++i) {
+    Elf64_Shdr section;
+    std::memcpy(&section, bytes.data() + elf.e_shoff + i * sizeof section, sizeof section);
+    if (section.sh_type != SHT_DYNSYM) continue;
+    Elf64_Shdr strings;
+    std::memcpy(&strings, bytes.data() + elf.e_shoff + section.sh_link * sizeof strings, sizeof strings);
+    for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
+      Elf64_Sym symbol;
+      std::memcpy(&symbol, bytes.data() + section.sh_offset + offset, sizeof symbol);
+      if (symbol.st_shndx == SHN_UNDEF && symbol.st_name != 0) {
+        result.Imports.insert(
+            reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
+      }
+    }
+  }
+  return result;
+}
+
 std::size_t OpenDescriptors() {
   std::size_t count = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
@@ -60,6 +106,17 @@ TEST(LinuxLibrary, ExportsExactlyTheFourFunctions) {
   const std::set<std::string> expected = {"ContentGetDetectString", "ContentGetSupportedField",
                                           "ContentGetValue", "ContentGetValueW"};
   EXPECT_EQ(ExportedSymbols(PluginPath), expected);
+}
+
+// Built as the distribution builds its packages: full RELRO, a stack that
+// is not executable, stack canaries and fortified C library calls.
+TEST(LinuxLibrary, IsHardened) {
+  const TElfHardening hardening = ReadHardening(PluginPath);
+  EXPECT_TRUE(hardening.Relro) << "no PT_GNU_RELRO";
+  EXPECT_TRUE(hardening.BindNow) << "lazy binding: RELRO is only partial";
+  EXPECT_FALSE(hardening.StackExecutable);
+  EXPECT_EQ(hardening.Imports.count("__stack_chk_fail"), 1u) << "no stack protector";
+  EXPECT_EQ(hardening.Imports.count("__read_chk"), 1u) << "the header read is not fortified";
 }
 
 class LinuxFiles : public testing::Test {

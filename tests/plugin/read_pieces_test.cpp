@@ -1,7 +1,8 @@
 // Reads that come back in pieces, as network and FUSE file systems give them,
-// or are interrupted by a signal. This program defines `read` itself and
-// exports it, so the plug-in's calls of the C library's `read` land here; the
-// test decides what each call returns, and counts the calls.
+// or are interrupted by a signal. This program defines `read` (and its
+// fortified form `__read_chk`) itself and exports it, so the plug-in's calls
+// of the C library's `read` land here; the test decides what each call
+// returns, and counts the calls.
 #include "tests/support/palm_file.h"
 #include "tests/support/plugin_loader.h"
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -62,6 +64,13 @@ extern "C" ssize_t read(int fd, void* buffer, std::size_t size) {
   const ssize_t got = RealRead()(fd, buffer, wanted);
   if (got > 0) Delivered += static_cast<std::size_t>(got);
   return got;
+}
+
+// A fortified build calls this form, which first checks the count against
+// the buffer's size.
+extern "C" ssize_t __read_chk(int fd, void* buffer, std::size_t size, std::size_t bufferSize) {
+  if (size > bufferSize) std::abort();
+  return read(fd, buffer, size);
 }
 
 namespace {

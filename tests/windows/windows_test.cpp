@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "plugin/version.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -87,6 +89,65 @@ TEST(WindowsModule, ImportsOnlyFromWindowsItself) {
         << name << " is not part of Windows";
   }
   EXPECT_GT(count, 0);
+}
+
+TEST(WindowsModule, RandomisesItsAddressAndNeverExecutesData) {
+  const WORD characteristics = NtHeaders()->OptionalHeader.DllCharacteristics;
+  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, 0) << "no ASLR";
+  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT, 0) << "no DEP";
+#if defined(_WIN64)
+  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, 0) << "ASLR without 64-bit entropy";
+#endif
+  EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u)
+      << "no relocation table to move the DLL with";
+}
+
+// What the Details tab of the file's Properties shows.
+TEST(WindowsModule, CarriesItsVersionAndNames) {
+  const std::wstring path = fs::absolute(PluginPath).wstring();
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<std::uint8_t> info(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  const DWORD versionHigh = (DWORD{KORVEL_VERSION_MAJOR} << 16) | KORVEL_VERSION_MINOR;
+  const DWORD versionLow = DWORD{KORVEL_VERSION_PATCH} << 16;
+  EXPECT_EQ(fixed->dwFileVersionMS, versionHigh);
+  EXPECT_EQ(fixed->dwFileVersionLS, versionLow);
+  EXPECT_EQ(fixed->dwProductVersionMS, versionHigh);
+  EXPECT_EQ(fixed->dwProductVersionLS, versionLow);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  const std::wstring version = fs::path(KORVEL_VERSION_TEXT).wstring();
+  struct Case {
+    const wchar_t* Name;
+    std::wstring Value; // empty: any text
+  };
+  const Case cases[] = {{L"OriginalFilename", L"wdx_Korvel.wdx"},
+                        {L"FileVersion", version},
+                        {L"ProductVersion", version},
+                        {L"ProductName", L"wdx_Korvel"},
+                        {L"InternalName", L"wdx_Korvel"},
+                        {L"FileDescription", L""},
+                        {L"LegalCopyright", fs::path(KORVEL_COPYRIGHT).wstring()}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(fs::path(c.Name).string());
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + c.Name;
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length));
+    ASSERT_NE(text, nullptr);
+    const std::wstring value(text);
+    if (c.Value.empty()) {
+      EXPECT_GT(value.size(), 10u);
+    } else {
+      EXPECT_EQ(fs::path(value).string(), fs::path(c.Value).string());
+    }
+  }
 }
 
 class WindowsFiles : public testing::Test {
