@@ -7,7 +7,7 @@
 // Prints the ratios and allocations per request, and with --summary writes
 // them as a Markdown table.
 #include "plugin/contplug.h"
-#include "tools/palm_encoder.h"
+#include "tools/palm-samples/palm_encoder.h"
 
 #include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>

@@ -69,7 +69,7 @@ done
 echo "ok: version $version everywhere, the licence in both archives"
 
 # Loaded from the unpacked archives, each plug-in gives exactly the expected values.
-expected="$source_dir/tests/tools/samples.expected.jsonl"
+expected="$source_dir/tests/tools/wdxprobe/samples.expected.jsonl"
 build/linux/tools/palm-samples "$work/samples"
 for preset in windows-x64 windows-x86; do
   cmake --build --preset "$preset" --target wdxprobe >/dev/null

@@ -2,7 +2,7 @@
 // manager that lists a folder another program is writing to.
 #include "tests/support/palm_file.h"
 #include "tests/support/plugin_loader.h"
-#include "tools/sample_folder.h"
+#include "tools/palm-samples/sample_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "plugin/contplug.h"
-#include "tools/palm_encoder.h"
+#include "tools/palm-samples/palm_encoder.h"
 
 #include <array>
 #include <cstdint>

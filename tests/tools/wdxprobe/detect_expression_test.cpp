@@ -1,5 +1,5 @@
 // The detection expression as the command-line host evaluates it.
-#include "tools/detect_expression.h"
+#include "tools/wdxprobe/detect_expression.h"
 
 #include <gtest/gtest.h>
 

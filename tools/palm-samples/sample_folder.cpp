@@ -1,5 +1,5 @@
-#include "tools/sample_folder.h"
-#include "tools/palm_encoder.h"
+#include "tools/palm-samples/sample_folder.h"
+#include "tools/palm-samples/palm_encoder.h"
 
 #include <fstream>
 #include <stdexcept>

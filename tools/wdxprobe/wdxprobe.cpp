@@ -1,7 +1,7 @@
 // wdxprobe: loads a content plug-in, lists its fields, and prints every
 // value it gives for the files named, as a file manager would show them.
-#include "tools/detect_expression.h"
-#include "tools/plugin_host.h"
+#include "tools/wdxprobe/detect_expression.h"
+#include "tools/wdxprobe/plugin_host.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

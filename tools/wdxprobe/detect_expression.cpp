@@ -1,4 +1,4 @@
-#include "tools/detect_expression.h"
+#include "tools/wdxprobe/detect_expression.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "tools/palm_encoder.h"
+#include "tools/palm-samples/palm_encoder.h"
 
 #include <chrono>
 

@@ -1,6 +1,6 @@
 // palm-samples: writes a folder of sample Palm databases, as devices and
 // desktop converters make them, plus the awkward cases a plug-in meets.
-#include "tools/sample_folder.h"
+#include "tools/palm-samples/sample_folder.h"
 
 #include <cstdlib>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "tools/plugin_host.h"
+#include "tools/wdxprobe/plugin_host.h"
 #include "pdb/utf.h"
 
 #include <charconv>
