@@ -8,7 +8,7 @@ const TContentPlugin& LoadedPlugin() {
   static std::string error;
   static const TContentPlugin plugin = [] {
     TContentPlugin loaded;
-    LoadContentPlugin(PluginPath, loaded, error);
+    LoadContentPlugin(PluginPath, "", loaded, error);
     return loaded;
   }();
   EXPECT_TRUE(error.empty()) << error;

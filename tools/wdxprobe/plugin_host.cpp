@@ -1,8 +1,8 @@
 #include "tools/wdxprobe/plugin_host.h"
 #include "pdb/utf.h"
 
-#include <charconv>
-#include <cstdio>
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -11,40 +11,41 @@
 #include <dlfcn.h>
 #endif
 
-namespace {
+namespace fs = std::filesystem;
 
-// Value types of the interface beyond the two this plug-in answers with.
-constexpr int FieldTypeInt = 1;
-constexpr int FieldTypeInt64 = 2;
-constexpr int FieldTypeFloat = 3;
-constexpr int FieldTypeTime = 5;
-constexpr int FieldTypeBoolean = 6;
-constexpr int FieldTypeMultipleChoice = 7;
-constexpr int FieldTypeFullText = 9;
-constexpr int FieldTypeDateTime = 10;
-constexpr int FieldTypeWideString = 11;
-constexpr int FieldFileError = -2;
+namespace {
 
 template <typename Function> Function Symbol(const TContentPlugin& plugin, const char* name) {
   return reinterpret_cast<Function>(FindExport(plugin, name));
 }
 
-std::size_t ValueSize(int result, const std::uint8_t* buffer) {
+// A value buffer with room for a NUL that the plug-in did not write.
+struct TValueBuffer {
+  alignas(8) char Bytes[ValueBufferSize + 2];
+};
+
+std::size_t WideLength(const char* buffer, std::size_t limit) {
+  std::size_t bytes = 0;
+  while (bytes + 1 < limit && (buffer[bytes] != 0 || buffer[bytes + 1] != 0)) bytes += 2;
+  return bytes;
+}
+
+// How many bytes of the buffer make up a value of this result.
+std::size_t ValueSize(int result, const char* buffer) {
   switch (result) {
   case FieldTypeString:
   case FieldTypeMultipleChoice:
   case FieldTypeFullText:
-    return strnlen(reinterpret_cast<const char*>(buffer), ValueBufferSize);
-  case FieldTypeWideString: {
-    std::size_t units = 0;
-    while (units * 2 + 1 < ValueBufferSize && (buffer[units * 2] != 0 || buffer[units * 2 + 1] != 0)) ++units;
-    return units * 2;
-  }
+    return strnlen(buffer, ValueBufferSize);
+  case FieldTypeWideString:
+  case FieldTypeFullTextWide:
+    return WideLength(buffer, ValueBufferSize);
   case FieldTypeInt:
   case FieldTypeBoolean:
     return 4;
+  case FieldTypeFloat: // the number, then the text some plug-ins show instead
+    return 8 + strnlen(buffer + 8, ValueBufferSize - 8);
   case FieldTypeInt64:
-  case FieldTypeFloat:
   case FieldTypeDateTime:
     return 8;
   case FieldTypeDate:
@@ -55,16 +56,46 @@ std::size_t ValueSize(int result, const std::uint8_t* buffer) {
   }
 }
 
-template <typename T> T Read(const std::vector<std::uint8_t>& bytes) {
-  T value{};
-  std::memcpy(&value, bytes.data(), std::min(sizeof value, bytes.size()));
-  return value;
+int Ask(const TContentPlugin& plugin, const TPluginFileName& file, int fieldIndex, int unitIndex,
+        char* buffer, int flags) {
+  if (plugin.GetValueW != nullptr) {
+    return plugin.GetValueW(file.Wide.data(), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
+  }
+  return plugin.GetValue(file.Narrow.c_str(), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
 }
 
-std::string Printf(const char* format, auto... values) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
+TValueRef AskFullText(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,
+                      int flags, std::size_t maxText, std::string& bytes) {
+  TValueRef value;
+  value.Offset = static_cast<std::uint32_t>(bytes.size());
+  TValueBuffer buffer;
+  std::size_t offset = 0;
+  for (bool first = true;; first = false) {
+    std::memset(buffer.Bytes, 0, 2);
+    const int result = Ask(plugin, file, field.FieldIndex, static_cast<int>(offset), buffer.Bytes, flags);
+    if (first) value.Result = result;
+    if (result == FieldDelayed && first) return value; // nothing started, nothing to release
+    if (result != FieldTypeFullText && result != FieldTypeFullTextWide) break;
+    const std::size_t piece = ValueSize(result, buffer.Bytes);
+    if (piece == 0) break;
+    std::size_t taken = std::min(piece, maxText - offset);
+    if (result == FieldTypeFullTextWide) taken &= ~std::size_t{1}; // whole UTF-16 units
+    bytes.append(buffer.Bytes, taken);
+    offset += taken;
+    value.Result = result;
+    if (offset >= maxText || offset > INT_MAX - ValueBufferSize) {
+      value.Cut = true;
+      if (plugin.GetValueW != nullptr && plugin.StopGetValueW != nullptr) {
+        plugin.StopGetValueW(file.Wide.data());
+      } else if (plugin.StopGetValue != nullptr) {
+        plugin.StopGetValue(file.Narrow.c_str());
+      }
+      break;
+    }
+  }
+  Ask(plugin, file, field.FieldIndex, FullTextRelease, buffer.Bytes, flags);
+  value.Length = static_cast<std::uint32_t>(offset);
+  return value;
 }
 
 } // namespace
@@ -77,10 +108,11 @@ void* FindExport(const TContentPlugin& plugin, const char* name) {
 #endif
 }
 
-bool LoadContentPlugin(const std::filesystem::path& given, TContentPlugin& plugin, std::string& error) {
+bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TContentPlugin& plugin,
+                       std::string& error) {
   // A bare name would send the loader searching the system's folders.
   std::error_code ignored;
-  const std::filesystem::path path = std::filesystem::absolute(given, ignored);
+  const fs::path path = fs::absolute(given, ignored);
 #if defined(_WIN32)
   plugin.Module = reinterpret_cast<void*>(::LoadLibraryW(path.c_str()));
   if (plugin.Module == nullptr) {
@@ -98,6 +130,13 @@ bool LoadContentPlugin(const std::filesystem::path& given, TContentPlugin& plugi
   plugin.GetSupportedField = Symbol<ContentGetSupportedFieldFunc>(plugin, "ContentGetSupportedField");
   plugin.GetValue = Symbol<ContentGetValueFunc>(plugin, "ContentGetValue");
   plugin.GetValueW = Symbol<ContentGetValueWFunc>(plugin, "ContentGetValueW");
+  plugin.SetDefaultParams = Symbol<ContentSetDefaultParamsFunc>(plugin, "ContentSetDefaultParams");
+  plugin.PluginUnloading = Symbol<ContentPluginUnloadingFunc>(plugin, "ContentPluginUnloading");
+  plugin.StopGetValue = Symbol<ContentStopGetValueFunc>(plugin, "ContentStopGetValue");
+  plugin.StopGetValueW = Symbol<ContentStopGetValueWFunc>(plugin, "ContentStopGetValueW");
+  plugin.GetSupportedFieldFlags =
+      Symbol<ContentGetSupportedFieldFlagsFunc>(plugin, "ContentGetSupportedFieldFlags");
+  plugin.GetDefaultSortOrder = Symbol<ContentGetDefaultSortOrderFunc>(plugin, "ContentGetDefaultSortOrder");
   if (plugin.GetSupportedField == nullptr) {
     error = path.string() + " lacks the export ContentGetSupportedField";
     return false;
@@ -106,106 +145,90 @@ bool LoadContentPlugin(const std::filesystem::path& given, TContentPlugin& plugi
     error = path.string() + " lacks the export ContentGetValueW (and ContentGetValue)";
     return false;
   }
+  if (plugin.SetDefaultParams != nullptr) {
+    ContentDefaultParamStruct params{};
+    params.Size = sizeof params;
+    params.PluginInterfaceVersionLow = InterfaceVersionLow;
+    params.PluginInterfaceVersionHi = InterfaceVersionHigh;
+    iniPath.copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
+    plugin.SetDefaultParams(&params);
+  }
   return true;
+}
+
+void UnloadContentPlugin(TContentPlugin& plugin) {
+  if (plugin.Module == nullptr) return;
+  if (plugin.PluginUnloading != nullptr) plugin.PluginUnloading();
+#if defined(_WIN32)
+  ::FreeLibrary(static_cast<HMODULE>(plugin.Module));
+#else
+  ::dlclose(plugin.Module);
+#endif
+  plugin = {};
 }
 
 std::string DetectString(const TContentPlugin& plugin) {
   if (plugin.GetDetectString == nullptr) return {};
-  char text[ValueBufferSize] = {};
-  plugin.GetDetectString(text, sizeof text);
-  text[sizeof text - 1] = '\0';
-  return text;
+  TValueBuffer text{};
+  plugin.GetDetectString(text.Bytes, ValueBufferSize);
+  text.Bytes[ValueBufferSize] = '\0';
+  return text.Bytes;
 }
 
 std::vector<TFieldInfo> EnumerateFields(const TContentPlugin& plugin) {
   std::vector<TFieldInfo> fields;
   for (int index = 0; index < 10000; ++index) {
-    char name[ValueBufferSize] = {};
-    char units[ValueBufferSize] = {};
-    const int type = plugin.GetSupportedField(index, name, units, sizeof name);
+    TValueBuffer name{};
+    TValueBuffer units{};
+    const int type = plugin.GetSupportedField(index, name.Bytes, units.Bytes, ValueBufferSize);
     if (type == FieldNoMoreFields) break;
-    name[sizeof name - 1] = units[sizeof units - 1] = '\0';
-    fields.push_back({index, name, type, units});
+    name.Bytes[ValueBufferSize] = units.Bytes[ValueBufferSize] = '\0';
+    TFieldInfo field{index, name.Bytes, type, {}};
+    const std::string_view list = units.Bytes;
+    for (std::size_t start = 0; !list.empty() && start <= list.size();) {
+      const std::size_t bar = std::min(list.find('|', start), list.size());
+      field.Units.emplace_back(list.substr(start, bar - start));
+      start = bar + 1;
+    }
+    fields.push_back(std::move(field));
   }
   return fields;
 }
 
-TFieldValue AskField(const TContentPlugin& plugin, const std::filesystem::path& file, int fieldIndex,
-                     int flags) {
-  std::vector<std::uint8_t> buffer(ValueBufferSize + 2, 0);
-  TFieldValue value;
-  if (plugin.GetValueW != nullptr) {
+std::string JoinedUnits(const TFieldInfo& field) {
+  std::string joined;
+  for (const auto& unit : field.Units) joined += (joined.empty() ? "" : "|") + unit;
+  return joined;
+}
+
+TPluginFileName PluginFileName(const fs::path& file) {
+  TPluginFileName name;
+  name.Narrow = file.string();
 #if defined(_WIN32)
-    const std::wstring name = file.wstring();
-    value.Result = plugin.GetValueW(name.c_str(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
+  const std::wstring wide = file.wstring();
+  name.Wide.assign(wide.begin(), wide.end());
 #else
-    const std::string native = file.string();
-    std::vector<char16_t> name(Utf8ToUtf16(native.c_str(), nullptr, 0) + 1);
-    Utf8ToUtf16(native.c_str(), name.data(), name.size());
-    value.Result = plugin.GetValueW(reinterpret_cast<const WideChar*>(name.data()), fieldIndex, 0,
-                                    buffer.data(), ValueBufferSize, flags);
+  std::vector<char16_t> units(Utf8ToUtf16(name.Narrow.c_str(), nullptr, 0) + 1);
+  Utf8ToUtf16(name.Narrow.c_str(), units.data(), units.size());
+  units.pop_back();
+  name.Wide.assign(units.begin(), units.end());
 #endif
-  } else {
-    value.Result =
-        plugin.GetValue(file.string().c_str(), fieldIndex, 0, buffer.data(), ValueBufferSize, flags);
+  name.Wide.push_back(0);
+  return name;
+}
+
+TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,
+                   int flags, std::size_t maxText, std::string& bytes) {
+  if (field.Type == FieldTypeFullText || field.Type == FieldTypeFullTextWide) {
+    return AskFullText(plugin, file, field, flags, maxText, bytes);
   }
-  value.Bytes.assign(buffer.begin(),
-                     buffer.begin() + static_cast<long>(ValueSize(value.Result, buffer.data())));
+  TValueBuffer buffer;
+  std::memset(buffer.Bytes, 0, 9); // a number or empty text, and no text after a double, unless written
+  TValueRef value;
+  value.Result = Ask(plugin, file, field.FieldIndex, field.UnitIndex, buffer.Bytes, flags);
+  buffer.Bytes[ValueBufferSize] = buffer.Bytes[ValueBufferSize + 1] = 0;
+  value.Offset = static_cast<std::uint32_t>(bytes.size());
+  value.Length = static_cast<std::uint32_t>(ValueSize(value.Result, buffer.Bytes));
+  bytes.append(buffer.Bytes, value.Length);
   return value;
-}
-
-std::string FormatValue(const TFieldValue& value) {
-  const auto& bytes = value.Bytes;
-  switch (value.Result) {
-  case FieldTypeString:
-  case FieldTypeMultipleChoice:
-  case FieldTypeFullText:
-    return std::string(bytes.begin(), bytes.end());
-  case FieldTypeDate: {
-    const auto date = Read<FieldDate>(bytes);
-    return Printf("%04u-%02u-%02u", unsigned{date.Year}, unsigned{date.Month}, unsigned{date.Day});
-  }
-  case FieldTypeTime: {
-    const auto time = Read<FieldDate>(bytes); // three words: hour, minute, second
-    return Printf("%02u:%02u:%02u", unsigned{time.Year}, unsigned{time.Month}, unsigned{time.Day});
-  }
-  case FieldTypeInt:
-    return std::to_string(Read<std::int32_t>(bytes));
-  case FieldTypeInt64:
-    return std::to_string(Read<std::int64_t>(bytes));
-  case FieldTypeFloat:
-    return Printf("%g", Read<double>(bytes));
-  case FieldTypeBoolean:
-    return Read<std::int32_t>(bytes) != 0 ? "true" : "false";
-  case FieldTypeDateTime:
-    return "filetime " + std::to_string(Read<std::uint64_t>(bytes));
-  case FieldTypeWideString: {
-    std::vector<char16_t> units(bytes.size() / 2);
-    std::memcpy(units.data(), bytes.data(), units.size() * 2);
-    std::string text(units.size() * 4 + 1, '\0');
-    if (!Utf16ToUtf8(units.data(), units.size(), text.data(), text.size())) return "(not UTF-16)";
-    text.resize(std::strlen(text.c_str()));
-    return text;
-  }
-  case FieldDelayed:
-    return "delayed";
-  case FieldNoSuchField:
-    return "no such field";
-  case FieldFileError:
-    return "file error";
-  case FieldEmpty:
-    return "empty";
-  default:
-    return "code " + std::to_string(value.Result);
-  }
-}
-
-std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char digits[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint8_t value : bytes) {
-    hex += digits[value >> 4];
-    hex += digits[value & 15];
-  }
-  return hex;
 }

@@ -1,58 +1,96 @@
-// Hosting any content plug-in: loading it by path, enumerating its fields
-// and asking for values, as a file manager does.
+// Hosting any content plug-in as a file manager does: loading it by path and
+// telling it its settings file, enumerating its fields and units, asking for
+// values (full texts in pieces), and unloading it.
 #pragma once
 
-#include "plugin/contplug.h"
+#include "tools/wdxprobe/interface.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TContentPlugin {
   void* Module = nullptr;
-  ContentGetDetectStringFunc GetDetectString = nullptr; // optional
   ContentGetSupportedFieldFunc GetSupportedField = nullptr;
   ContentGetValueFunc GetValue = nullptr; // one of the two value functions is required
   ContentGetValueWFunc GetValueW = nullptr;
+  // Optional.
+  ContentGetDetectStringFunc GetDetectString = nullptr;
+  ContentSetDefaultParamsFunc SetDefaultParams = nullptr;
+  ContentPluginUnloadingFunc PluginUnloading = nullptr;
+  ContentStopGetValueFunc StopGetValue = nullptr;
+  ContentStopGetValueWFunc StopGetValueW = nullptr;
+  ContentGetSupportedFieldFlagsFunc GetSupportedFieldFlags = nullptr;
+  ContentGetDefaultSortOrderFunc GetDefaultSortOrder = nullptr;
 };
+
+// Loads the plug-in and, when it has ContentSetDefaultParams, tells it the
+// interface version and `iniPath` (cut to the interface's 259 bytes). On
+// failure returns false with a one-line reason that names the missing export
+// or the loader's complaint.
+bool LoadContentPlugin(const std::filesystem::path& path, const std::string& iniPath, TContentPlugin& plugin,
+                       std::string& error);
+
+// Tells the plug-in (ContentPluginUnloading, when it has it), then unloads it.
+void UnloadContentPlugin(TContentPlugin& plugin);
+
+// The address of an export by name, or null.
+void* FindExport(const TContentPlugin& plugin, const char* name);
+
+// The plug-in's detect string; empty without ContentGetDetectString.
+std::string DetectString(const TContentPlugin& plugin);
 
 struct TFieldInfo {
   int Index;
   std::string Name;
   int Type;
-  std::string Units;
+  std::vector<std::string> Units; // the plug-in's "a|b|c", split
 };
-
-// Loads the plug-in; on failure returns false with a one-line reason that
-// names the missing export or the loader's complaint.
-bool LoadContentPlugin(const std::filesystem::path& path, TContentPlugin& plugin, std::string& error);
-
-// The address of an export by name, or null.
-void* FindExport(const TContentPlugin& plugin, const char* name);
-
-std::string DetectString(const TContentPlugin& plugin);
 
 // Indexes 0, 1, 2, ... until the plug-in answers FieldNoMoreFields.
 std::vector<TFieldInfo> EnumerateFields(const TContentPlugin& plugin);
 
-// Hosts hand plug-ins a buffer of this size.
+// The units as the plug-in lists them: "a|b|c".
+std::string JoinedUnits(const TFieldInfo& field);
+
+// Hosts hand plug-ins a value buffer of this size.
 inline constexpr int ValueBufferSize = 2048;
 
-struct TFieldValue {
+// A file's name in both forms the exports take, made once per file.
+struct TPluginFileName {
+  std::string Narrow;         // the system's 8-bit code page: UTF-8 on Linux, ANSI on Windows
+  std::vector<WideChar> Wide; // NUL-terminated UTF-16
+};
+TPluginFileName PluginFileName(const std::filesystem::path& file);
+
+// One column: a field, and the unit asked for (0 when the field has none).
+struct TAskedField {
+  int FieldIndex;
+  int UnitIndex;
+  int Type; // as declared
+};
+
+// A value as the plug-in gave it. Its bytes are appended to a buffer that
+// all values of a file share: text up to its NUL (UTF-16 for the wide
+// types), else as many bytes as the type has.
+struct TValueRef {
   int Result = FieldEmpty;
-  std::vector<std::uint8_t> Bytes; // the value as the plug-in wrote it: text up to its NUL, else by type
-  bool WasDelayed = false;         // answered FieldDelayed first, then asked again
+  std::uint32_t Offset = 0;
+  std::uint32_t Length = 0;
+  bool WasDelayed = false; // answered FieldDelayed first, then asked again
+  bool Cut = false;        // a full text cut at the bound
 };
 
 // Asks one field of one file, through ContentGetValueW when the plug-in has
-// it, else through ContentGetValue.
-TFieldValue AskField(const TContentPlugin& plugin, const std::filesystem::path& file, int fieldIndex,
-                     int flags);
+// it, else through ContentGetValue. A full-text field (declared type 9 or
+// 12) is read in pieces: asked with the byte offset as unit index until the
+// plug-in has no more or `maxText` bytes are there (then ContentStopGetValue),
+// and finally once with unit index -1 so that it can release what it holds.
+TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,
+                   int flags, std::size_t maxText, std::string& bytes);
 
-// A value as a person reads it: text as returned, dates as YYYY-MM-DD, and
-// the codes without a value as words.
-std::string FormatValue(const TFieldValue& value);
-
-// Lower-case hexadecimal of the bytes.
-std::string HexBytes(const std::vector<std::uint8_t>& bytes);
+inline std::string_view ValueBytes(const std::string& bytes, const TValueRef& value) {
+  return std::string_view(bytes).substr(value.Offset, value.Length);
+}

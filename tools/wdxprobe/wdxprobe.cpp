@@ -1,7 +1,13 @@
-// wdxprobe: loads a content plug-in, lists its fields, and prints every
-// value it gives for the files named, as a file manager would show them.
+// wdxprobe: loads a content plug-in as a file manager does, lists its
+// fields, and prints every value it gives for the files named: as a table,
+// as CSV or as JSON. This file is the command line and the output; loading
+// and asking are in plugin_host, formatting a value in value_format.
+#include "plugin/version.h"
 #include "tools/wdxprobe/detect_expression.h"
 #include "tools/wdxprobe/plugin_host.h"
+#include "tools/wdxprobe/value_format.h"
+
+#include "pdb/utf.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -10,8 +16,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
-#include <mutex>
 #include <thread>
 
 #if defined(_WIN32)
@@ -30,7 +36,15 @@ namespace {
 
 constexpr int ExitOk = 0;
 constexpr int ExitMissingFile = 1;
-constexpr int ExitPluginProblem = 2;
+constexpr int ExitUsage = 2; // also: the plug-in cannot be used, a field or unit it does not have
+
+constexpr const char* UsageLine = "Usage: wdxprobe [OPTIONS] PLUGIN [PATH...]";
+
+constexpr const char* ExitCodes = "Exit status:\n"
+                                  "  0  every file was asked about\n"
+                                  "  1  a PATH does not exist (the others are still shown)\n"
+                                  "  2  a usage error, a field or unit the plug-in does not have, or a\n"
+                                  "     plug-in that cannot be loaded or lacks a required export\n";
 
 struct TOptions {
   std::string Plugin;
@@ -39,15 +53,26 @@ struct TOptions {
   bool Recursive = false;
   bool All = false;
   bool Json = false;
+  bool Csv = false;
   bool Delay = false;
   std::string Fields;
+  std::string Ini;
+  std::size_t MaxText = 64 * 1024;
   unsigned Threads = 1;
+};
+
+// A column of the output: a field and the unit asked for.
+struct TColumn {
+  TAskedField Asked;
+  std::string Title;       // the field's name, with {unit} when one was asked
+  const TFieldInfo* Field; // as the plug-in listed it
 };
 
 struct TFileJob {
   fs::path Path;
   std::string Shown; // the name printed: relative to the folder it was found in
-  std::vector<TFieldValue> Values;
+  std::vector<TValueRef> Values;
+  std::string Bytes; // every value's bytes, one after the other
 };
 
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
@@ -57,69 +82,248 @@ std::string Utf8FromPath(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+// Where a host keeps its settings file unless told otherwise.
+std::string DefaultIniPath() {
+#if defined(_WIN32)
+  const char* folder = std::getenv("APPDATA");
+  return Utf8FromPath(fs::path(folder != nullptr ? folder : ".") / "wdxprobe.ini");
+#else
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') return std::string(config) + "/wdxprobe.ini";
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.config/wdxprobe.ini";
+#endif
+}
+
+// "Name" or "Name{unit}", the column syntax of file managers.
+bool ParseColumn(const std::string& spec, const std::vector<TFieldInfo>& fields, TColumn& column,
+                 std::string& error) {
+  std::string name = spec;
+  std::string unit;
+  const std::size_t brace = spec.find('{');
+  if (brace != std::string::npos && spec.back() == '}') {
+    name = spec.substr(0, brace);
+    unit = spec.substr(brace + 1, spec.size() - brace - 2);
+  }
+  const auto field =
+      std::find_if(fields.begin(), fields.end(), [&](const TFieldInfo& f) { return f.Name == name; });
+  if (field == fields.end()) {
+    error = "the plug-in has no field named " + name;
+    return false;
+  }
+  column = {{field->Index, 0, field->Type}, field->Name, &*field};
+  if (unit.empty()) return true;
+  const auto found = std::find(field->Units.begin(), field->Units.end(), unit);
+  if (found == field->Units.end()) {
+    error = "the field " + name + " has no unit " + unit +
+            "; its units: " + (field->Units.empty() ? std::string("none") : JoinedUnits(*field));
+    return false;
+  }
+  column.Asked.UnitIndex = static_cast<int>(found - field->Units.begin());
+  column.Title = spec;
+  return true;
+}
+
 // A file manager asks with DelayIfSlow on its drawing thread and, when the
 // plug-in defers, again without it from a worker thread.
-TFieldValue AskAsHostDoes(const TContentPlugin& plugin, const fs::path& file, int index, bool delay) {
-  if (!delay) return AskField(plugin, file, index, 0);
-  TFieldValue first = AskField(plugin, file, index, DelayIfSlow);
+TValueRef AskAsHostDoes(const TContentPlugin& plugin, const TPluginFileName& name, const TAskedField& field,
+                        const TOptions& options, std::string& bytes) {
+  if (!options.Delay) return AskField(plugin, name, field, 0, options.MaxText, bytes);
+  const std::size_t before = bytes.size();
+  TValueRef first = AskField(plugin, name, field, DelayIfSlow, options.MaxText, bytes);
   if (first.Result != FieldDelayed) return first;
-  TFieldValue second;
-  std::thread worker([&] { second = AskField(plugin, file, index, 0); });
+  bytes.resize(before);
+  TValueRef second;
+  std::thread worker([&] { second = AskField(plugin, name, field, 0, options.MaxText, bytes); });
   worker.join();
   second.WasDelayed = true;
   return second;
 }
 
+std::string_view TypeName(int type) {
+  static constexpr std::string_view Names[] = {"",         "int32",   "int64",    "float",  "date",
+                                               "time",     "boolean", "choice",   "string", "fulltext",
+                                               "datetime", "wstring", "fulltextw"};
+  return type >= 1 && type <= 12 ? Names[type] : "?";
+}
+
+std::string FlagNames(int flags) {
+  static constexpr std::string_view Substitutes[] = {
+      "", "size", "datetime", "date", "time", "attributes", "attribute string", "size as float"};
+  std::string names;
+  auto add = [&](std::string_view name) { names += (names.empty() ? "" : ",") + std::string(name); };
+  if ((flags & FieldFlagEdit) != 0) add("edit");
+  if ((flags & FieldFlagSubstituteMask) != 0) add(Substitutes[(flags & FieldFlagSubstituteMask) / 2]);
+  if ((flags & FieldFlagFieldEdit) != 0) add("fieldedit");
+  return names.empty() ? "-" : names;
+}
+
 void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fields) {
-  const std::string detect = DetectString(plugin);
-  std::cout << "Detect string: " << (plugin.GetDetectString ? detect : "(no ContentGetDetectString)") << "\n";
-  std::cout << "Index  Name                    Type  Units\n";
+  std::cout << "Detect string: "
+            << (plugin.GetDetectString ? DetectString(plugin) : std::string("(no ContentGetDetectString)"))
+            << "\n";
+  const bool flags = plugin.GetSupportedFieldFlags != nullptr;
+  const bool sort = plugin.GetDefaultSortOrder != nullptr;
+  std::size_t nameWidth = 4;
+  for (const auto& field : fields) nameWidth = std::max(nameWidth, DisplayWidth(field.Name));
+  auto line = [&](const std::string& index, const std::string& name, const std::string& type,
+                  const std::string& flagText, const std::string& sortText, const std::string& units) {
+    std::string text(index.size() < 5 ? 5 - index.size() : 0, ' ');
+    text += index + "  " + name + std::string(nameWidth - DisplayWidth(name) + 2, ' ');
+    text += type + std::string(type.size() < 14 ? 14 - type.size() : 1, ' ');
+    if (flags) text += flagText + std::string(flagText.size() < 18 ? 18 - flagText.size() : 1, ' ');
+    if (sort) text += sortText + std::string(sortText.size() < 12 ? 12 - sortText.size() : 1, ' ');
+    text += units;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    std::cout << text << "\n";
+  };
+  line("Index", "Name", "Type", "Flags", "Sort", "Units");
   for (const auto& field : fields) {
-    char line[160];
-    std::snprintf(line, sizeof line, "%5d  %-22s  %4d  %s\n", field.Index, field.Name.c_str(), field.Type,
-                  field.Units.empty() ? "(none)" : field.Units.c_str());
-    std::cout << line;
+    const std::string sortText = !sort                                         ? ""
+                                 : plugin.GetDefaultSortOrder(field.Index) < 0 ? "descending"
+                                                                               : "ascending";
+    line(std::to_string(field.Index), field.Name,
+         std::to_string(field.Type) + " " + std::string(TypeName(field.Type)),
+         flags ? FlagNames(plugin.GetSupportedFieldFlags(field.Index)) : "", sortText,
+         field.Units.empty() ? "(none)" : JoinedUnits(field));
   }
+  if (flags)
+    std::cout << "Flags of the plug-in as a whole: " << FlagNames(plugin.GetSupportedFieldFlags(-1)) << "\n";
 }
 
-void PrintTable(const std::vector<TFieldInfo>& fields, const std::vector<TFileJob>& jobs) {
-  std::vector<std::vector<std::string>> rows;
-  rows.push_back({"File"});
-  for (const auto& field : fields) rows[0].push_back(field.Name);
-  for (const auto& job : jobs) {
-    rows.push_back({job.Shown});
-    for (const auto& value : job.Values) rows.back().push_back(FormatValue(value));
-  }
-  std::vector<std::size_t> widths(rows[0].size(), 0);
-  for (const auto& row : rows) {
-    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
-  }
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      line += row[i];
-      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+// Text as the JSON and CSV outputs keep it: every byte that belongs to no
+// UTF-8 sequence becomes U+FFFD (the JSON's "bytes" keeps them exactly).
+void AppendValidUtf8(std::string& out, std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0x80 || IsValidUtf8(text.substr(i, length))) {
+      out += text.substr(i, length);
+      i += length;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    std::cout << line << "\n";
   }
 }
 
-void PrintJson(const std::vector<TFieldInfo>& fields, const std::vector<TFileJob>& jobs) {
+void AppendCell(std::string& out, const TFileJob& job, const TValueRef& value) {
+  AppendShown(out, value.Result, ValueBytes(job.Bytes, value));
+}
+
+// The table: every cell formatted once into one buffer, then padded to its
+// column's display width.
+void PrintTable(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+  std::string cells;
+  std::vector<std::pair<std::size_t, std::size_t>> spans; // offset, length of each cell, row by row
+  spans.reserve((jobs.size() + 1) * (columns.size() + 1));
+  auto add = [&](std::string_view text) {
+    const std::size_t start = cells.size();
+    cells += text;
+    spans.emplace_back(start, cells.size() - start);
+  };
+  add("File");
+  for (const auto& column : columns) add(column.Title);
+  for (const auto& job : jobs) {
+    add(job.Shown);
+    for (const auto& value : job.Values) {
+      const std::size_t start = cells.size();
+      AppendCell(cells, job, value);
+      // One line per file: line breaks and tabs inside a value become spaces.
+      std::replace_if(
+          cells.begin() + static_cast<long>(start), cells.end(),
+          [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+      spans.emplace_back(start, cells.size() - start);
+    }
+  }
+  const std::size_t perRow = columns.size() + 1;
+  std::vector<std::size_t> widths(perRow, 0);
+  std::vector<std::size_t> cellWidths(spans.size());
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    cellWidths[i] = DisplayWidth(std::string_view(cells).substr(spans[i].first, spans[i].second));
+    widths[i % perRow] = std::max(widths[i % perRow], cellWidths[i]);
+  }
+  for (std::size_t row = 0; row * perRow < spans.size(); ++row) {
+    const std::size_t lineStart = out.size();
+    for (std::size_t column = 0; column < perRow; ++column) {
+      const std::size_t i = row * perRow + column;
+      out.append(cells, spans[i].first, spans[i].second);
+      if (column + 1 < perRow) out.append(widths[column] - cellWidths[i] + 2, ' ');
+    }
+    while (out.size() > lineStart && out.back() == ' ') out.pop_back();
+    out += '\n';
+  }
+}
+
+// RFC 4180: a field holding a comma, a quote or a line break is quoted,
+// quotes doubled; lines end with CR LF.
+void AppendCsvField(std::string& out, std::string_view text) {
+  std::string clean;
+  AppendValidUtf8(clean, text);
+  if (clean.find_first_of(",\"\r\n") == std::string::npos) {
+    out += clean;
+    return;
+  }
+  out += '"';
+  for (const char c : clean) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void PrintCsv(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+  AppendCsvField(out, "File");
+  for (const auto& column : columns) {
+    out += ',';
+    AppendCsvField(out, column.Title);
+  }
+  out += "\r\n";
+  std::string cell;
+  for (const auto& job : jobs) {
+    AppendCsvField(out, job.Shown);
+    for (const auto& value : job.Values) {
+      out += ',';
+      cell.clear();
+      AppendCell(cell, job, value);
+      AppendCsvField(out, cell);
+    }
+    out += "\r\n";
+  }
+}
+
+void PrintJson(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+  std::string text;
   for (const auto& job : jobs) {
     nlohmann::ordered_json values = nlohmann::ordered_json::array();
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      const TFieldValue& value = job.Values[i];
-      nlohmann::ordered_json entry = {{"index", fields[i].Index},
-                                      {"name", fields[i].Name},
-                                      {"result", value.Result},
-                                      {"bytes", HexBytes(value.Bytes)},
-                                      {"shown", FormatValue(value)}};
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const TValueRef& value = job.Values[i];
+      const std::string_view bytes = ValueBytes(job.Bytes, value);
+      text.clear();
+      AppendCell(text, job, value);
+      std::string shown;
+      AppendValidUtf8(shown, text);
+      std::string hex;
+      AppendHex(hex, bytes);
+      nlohmann::ordered_json entry = {{"index", columns[i].Asked.FieldIndex},
+                                      {"name", columns[i].Field->Name}};
+      // A multiple-choice field lists its choices where others list units.
+      const TFieldInfo& field = *columns[i].Field;
+      if (!field.Units.empty() && field.Type != FieldTypeMultipleChoice) {
+        entry["unit"] = field.Units[static_cast<std::size_t>(columns[i].Asked.UnitIndex)];
+      }
+      entry["result"] = value.Result;
+      entry["bytes"] = hex;
+      entry["shown"] = shown;
       if (value.WasDelayed) entry["delayed"] = true;
+      if (value.Cut) entry["cut"] = true;
       values.push_back(entry);
     }
-    const nlohmann::ordered_json line = {{"file", job.Shown}, {"fields", values}};
-    std::cout << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    std::string file;
+    AppendValidUtf8(file, job.Shown);
+    const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
+    out += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    out += '\n';
   }
 }
 
@@ -128,7 +332,7 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
   bool allExist = true;
   auto consider = [&](const fs::path& path, std::string shown) {
     if (options.All || DetectMatches(detect, Utf8FromPath(path.filename()))) {
-      jobs.push_back({path, std::move(shown), {}});
+      jobs.push_back({path, std::move(shown), {}, {}});
     }
   };
   for (const auto& argument : options.Paths) {
@@ -155,30 +359,44 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
         if (!entry.is_directory(error)) found.push_back(entry.path());
       }
     }
-    std::sort(found.begin(), found.end());
-    for (const auto& file : found) consider(file, Utf8FromPath(file.lexically_relative(path)));
+    // By name as stored: comparing strings, not path components one by one.
+    std::sort(found.begin(), found.end(),
+              [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
+    const std::size_t prefix = Utf8FromPath(path / "").size();
+    for (const auto& file : found) {
+      std::string full = Utf8FromPath(file);
+      consider(file, full.substr(std::min(prefix, full.size())));
+    }
   }
   return allExist;
 }
 
-void AskAll(const TContentPlugin& plugin, const std::vector<int>& indexes, const TOptions& options,
+void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TOptions& options,
             std::vector<TFileJob>& jobs) {
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      for (const int index : indexes) {
-        jobs[i].Values.push_back(AskAsHostDoes(plugin, jobs[i].Path, index, options.Delay));
+      TFileJob& job = jobs[i];
+      const TPluginFileName name = PluginFileName(job.Path); // once per file, not per value
+      job.Values.reserve(columns.size());
+      for (const auto& column : columns) {
+        job.Values.push_back(AskAsHostDoes(plugin, name, column.Asked, options, job.Bytes));
       }
       ++done;
     }
   };
   const bool showProgress = KORVEL_ISATTY(2) && jobs.size() >= 50;
   std::vector<std::thread> threads;
-  for (unsigned t = 0; t < std::max(1u, options.Threads); ++t) threads.emplace_back(work);
-  while (showProgress && done < jobs.size()) {
-    std::fprintf(stderr, "\r%zu of %zu files", done.load(), jobs.size());
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (unsigned t = 1; t < std::max(1u, options.Threads); ++t) threads.emplace_back(work);
+  if (showProgress) {
+    threads.emplace_back(work);
+    while (done < jobs.size()) {
+      std::fprintf(stderr, "\r%zu of %zu files", done.load(), jobs.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } else {
+    work(); // the main thread is one of the workers
   }
   for (auto& thread : threads) thread.join();
   if (showProgress) std::fprintf(stderr, "\r%zu of %zu files\n", jobs.size(), jobs.size());
@@ -201,72 +419,103 @@ std::vector<std::string> Utf8Arguments([[maybe_unused]] int argc, [[maybe_unused
 #endif
 }
 
+void WriteOut(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
 int Run(int argc, char** argv) {
   TOptions options;
-  CLI::App app{"Loads a content plug-in and prints the values it gives for files, as a file manager "
-               "would show them."};
+  CLI::App app{"Loads a content plug-in as a file manager does and prints the values it gives for files.",
+               "wdxprobe"};
   app.allow_windows_style_options(false); // "/tmp/x" is a path, also under Wine
-  app.add_option("plugin", options.Plugin, "the plug-in to load")->required();
-  app.add_option("paths", options.Paths, "files and folders to ask about");
-  app.add_flag("-l,--list", options.List, "print the detect string and the fields");
+  app.add_option("PLUGIN", options.Plugin, "the plug-in to load")->required();
+  app.add_option("PATH", options.Paths, "files and folders to ask about");
+  app.add_flag("-l,--list", options.List,
+               "print the detect string and the fields with their types, units, flags "
+               "and sort orders");
   app.add_flag("-r,--recursive", options.Recursive, "descend into folders");
   app.add_flag("-a,--all", options.All, "ask about files the detect string does not match, too");
-  app.add_option("-f,--fields", options.Fields, "comma-separated field names to ask (default: all)");
-  app.add_flag("-j,--json", options.Json, "one JSON object per file: result codes and value bytes");
+  app.add_option(
+      "-f,--fields", options.Fields,
+      "comma-separated fields to ask, each Name or Name{unit} (default: all, in their first unit)");
+  auto* json = app.add_flag("-j,--json", options.Json,
+                            "one JSON object per file: result codes, value bytes in hex, "
+                            "values as shown");
+  app.add_flag("--csv", options.Csv, "CSV (RFC 4180) instead of the table")->excludes(json);
   app.add_flag("-d,--delay", options.Delay, "ask with DelayIfSlow first, then again from a worker thread");
   app.add_option("-t,--threads", options.Threads, "spread the files over this many threads")
       ->check(CLI::Range(1u, 256u));
+  app.add_option("--ini", options.Ini,
+                 "the settings file to tell the plug-in (default: wdxprobe.ini in the user's "
+                 "configuration folder)");
+  app.add_option("--max-text", options.MaxText,
+                 "read at most this many bytes of a full-text field (default 65536)")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30));
+  app.set_version_flag("--version", std::string("wdxprobe ") + KORVEL_VERSION_TEXT);
+  app.footer(ExitCodes);
   auto arguments = Utf8Arguments(argc, argv);
   // CLI11 takes the arguments after the program name, last first.
   arguments.erase(arguments.begin());
   std::reverse(arguments.begin(), arguments.end());
   try {
     app.parse(arguments);
+  } catch (const CLI::CallForHelp& request) {
+    return app.exit(request);
+  } catch (const CLI::CallForVersion& request) {
+    return app.exit(request);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error);
+    std::cerr << "wdxprobe: " << error.what() << "\n" << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
+    return ExitUsage;
   }
+  if (options.Ini.empty()) options.Ini = DefaultIniPath();
 
   TContentPlugin plugin;
   std::string error;
-  if (!LoadContentPlugin(PathFromUtf8(options.Plugin), plugin, error)) {
+  if (!LoadContentPlugin(PathFromUtf8(options.Plugin), options.Ini, plugin, error)) {
     std::cerr << "wdxprobe: " << error << "\n";
-    return ExitPluginProblem;
+    return ExitUsage;
   }
   const std::vector<TFieldInfo> fields = EnumerateFields(plugin);
   if (options.List) PrintList(plugin, fields);
 
-  std::vector<TFieldInfo> asked;
+  std::vector<TColumn> columns;
   if (options.Fields.empty()) {
-    asked = fields;
+    for (const auto& field : fields) columns.push_back({{field.Index, 0, field.Type}, field.Name, &field});
   } else {
-    for (const auto& name : CLI::detail::split(options.Fields, ',')) {
-      const auto found =
-          std::find_if(fields.begin(), fields.end(), [&](const TFieldInfo& f) { return f.Name == name; });
-      if (found == fields.end()) {
-        std::cerr << "wdxprobe: the plug-in has no field named " << name << "\n";
-        return ExitPluginProblem;
+    for (const auto& spec : CLI::detail::split(options.Fields, ',')) {
+      TColumn column;
+      if (!ParseColumn(spec, fields, column, error)) {
+        std::cerr << "wdxprobe: " << error << "\n";
+        UnloadContentPlugin(plugin);
+        return ExitUsage;
       }
-      asked.push_back(*found);
+      columns.push_back(column);
     }
   }
-  if (options.Paths.empty()) return ExitOk;
-
-  const TDetectExpression detect = ParseDetectExpression(DetectString(plugin));
-  if (!detect.Valid) std::cerr << "wdxprobe: cannot parse the detect string; asking about every file\n";
-  for (const auto& term : detect.UnknownTerms) {
-    std::cerr << "wdxprobe: detect term not understood, taken as matching: " << term << "\n";
+  int status = ExitOk;
+  if (!options.Paths.empty()) {
+    const TDetectExpression detect = ParseDetectExpression(DetectString(plugin));
+    if (!detect.Valid) std::cerr << "wdxprobe: cannot parse the detect string; asking about every file\n";
+    for (const auto& term : detect.UnknownTerms) {
+      std::cerr << "wdxprobe: detect term not understood, taken as matching: " << term << "\n";
+    }
+    std::vector<TFileJob> jobs;
+    if (!CollectFiles(options, detect, jobs)) status = ExitMissingFile;
+    AskAll(plugin, columns, options, jobs);
+    std::string out;
+    if (options.Json) {
+      PrintJson(columns, jobs, out);
+    } else if (options.Csv) {
+      PrintCsv(columns, jobs, out);
+    } else {
+      PrintTable(columns, jobs, out);
+    }
+    std::cout.flush();
+    WriteOut(out);
   }
-  std::vector<TFileJob> jobs;
-  const bool allExist = CollectFiles(options, detect, jobs);
-  std::vector<int> indexes;
-  for (const auto& field : asked) indexes.push_back(field.Index);
-  AskAll(plugin, indexes, options, jobs);
-  if (options.Json) {
-    PrintJson(asked, jobs);
-  } else {
-    PrintTable(asked, jobs);
-  }
-  return allExist ? ExitOk : ExitMissingFile;
+  UnloadContentPlugin(plugin);
+  return status;
 }
 
 } // namespace
@@ -280,6 +529,6 @@ int main(int argc, char** argv) {
     return Run(argc, argv);
   } catch (const std::exception& error) {
     std::cerr << "wdxprobe: " << error.what() << "\n";
-    return ExitPluginProblem;
+    return ExitUsage;
   }
 }

@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""The command-line host against a plug-in of ours that has a field of every
+value type and writes down what the host tells it: the whole interface as a
+host uses it, the command line, and the three outputs.
+
+Usage: interface_test.py PROBE RECORDING_PLUGIN VERSION WORK_DIR
+
+Every expected value is written here from what the plug-in's source puts in
+its answers, never taken from wdxprobe's own output.
+"""
+import csv
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+probe, plugin, version, work = sys.argv[1:]
+problems = []
+
+
+def check(label, got, want):
+    if got != want:
+        problems.append(f"{label}: got {got!r}, expected {want!r}")
+
+
+def run(*arguments, status=0, env=None):
+    result = subprocess.run([probe, *arguments], capture_output=True, env=env, timeout=60)
+    if result.returncode != status:
+        problems.append(f"{' '.join(arguments)}: status {result.returncode}, expected {status}\n"
+                        f"{result.stderr.decode(errors='replace')}")
+    return result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
+
+
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+log = os.path.join(work, "calls.log")
+env = dict(os.environ, KORVEL_RECORDING_LOG=log, XDG_CONFIG_HOME=os.path.join(work, "config"))
+for name in ["a.rec"] + [f"code-{n}.rec" for n in range(1, 7)]:
+    open(os.path.join(work, name), "w").close()
+
+
+def calls():
+    with open(log) as lines:
+        entries = lines.read().splitlines()
+    os.remove(log)
+    return entries
+
+
+# The command line as people expect it.
+out, err = run(status=2)
+check("no arguments: usage line", err.splitlines()[1] if len(err.splitlines()) > 1 else err,
+      "Usage: wdxprobe [OPTIONS] PLUGIN [PATH...]")
+out, err = run("--version")
+check("--version", out.strip(), f"wdxprobe {version}")
+out, err = run("--help")
+for code in ("0  every file", "1  a PATH does not exist", "2  a usage error"):
+    if code not in out:
+        problems.append(f"--help does not list exit status {code!r}")
+run(plugin, "--no-such-option", status=2)
+
+# --list: types, units, flags and sort orders.
+out, err = run(plugin, "--list", env=env)
+rows = {line.split()[1]: line for line in out.splitlines()[2:] if line[:5].strip().isdigit()}
+check("--list Count", rows["Count"].split()[2:5], ["1", "int32", "-"])
+check("--list Count units", rows["Count"].split()[-1], "one|dozen")
+check("--list Mode units", rows["Mode"].split()[-1], "alpha|beta|gamma")
+check("--list Size flags", rows["Size"].split()[4], "size")
+check("--list Stamp sort", rows["Stamp"].split()[5], "descending")
+check("--list Day sort", rows["Day"].split()[5], "ascending")
+check("--list plug-in flags", out.splitlines()[-1], "Flags of the plug-in as a whole: edit,size")
+calls()
+
+# Every value type, through the JSON output.
+ini = os.path.join(work, "chosen", "settings.ini")
+fields = "IniPath,Interface,Count,Count{dozen},Big,Ratio,Size,Day,Clock,Flag,Mode,Wide,Stamp,Story,StoryW,Result"
+out, err = run(plugin, "--json", "--ini", ini, "--fields", fields, os.path.join(work, "a.rec"), env=env)
+entry = json.loads(out)
+shown = {(f["name"], f.get("unit")): f for f in entry["fields"]}
+story = ""
+line = 1
+while len(story) < 5000:
+    story += f"line {line}\n"
+    line += 1
+story = story[:5000]
+expected = {
+    ("IniPath", None): (8, ini),
+    ("Interface", None): (8, "2.12 size 272"),
+    ("Count", "one"): (1, "7"),
+    ("Count", "dozen"): (1, "-12"),
+    ("Big", None): (2, "-1234567890123"),
+    ("Ratio", None): (3, "0.25"),
+    ("Size", None): (3, "1.5 MB"),
+    ("Day", None): (4, "2024-02-29"),
+    ("Clock", None): (5, "23:59:08"),
+    ("Flag", None): (6, "true"),
+    ("Mode", None): (7, "beta"),  # its units are its choices, not units of a value
+    ("Wide", None): (11, "Grüße 日本 𝄞"),
+    ("Stamp", None): (10, "2024-05-06T07:08:09.5Z"),
+    ("Story", None): (9, story),
+    ("StoryW", None): (12, story),
+    ("Result", None): (8, "no code"),
+}
+for key, (result, text) in expected.items():
+    field = shown.get(key)
+    if field is None:
+        problems.append(f"no value for {key}")
+        continue
+    check(f"{key} result", field["result"], result)
+    check(f"{key} shown", field["shown"], text)
+check("Count bytes", shown[("Count", "one")]["bytes"], "07000000")
+check("Wide bytes", shown[("Wide", None)]["bytes"][:8], "47007200")
+made = calls()
+check("first call", made[0], f"params 2.12 size 272 {ini}")
+check("full text offsets",
+      [c for c in made if c.startswith("fulltext Story ")],
+      [f"fulltext Story offset {n}" for n in (0, 1000, 2000, 3000, 4000, 5000, -1)])
+check("wide full text offsets (bytes)",
+      [c for c in made if c.startswith("fulltext StoryW ")],
+      [f"fulltext StoryW offset {n}" for n in (0, 2000, 4000, 6000, 8000, 10000, -1)])
+check("last call", made[-1], "unloading")
+
+# The result codes as words.
+out, err = run(plugin, "--json", "--fields", "Result", work, env=env)
+words = {json.loads(line)["file"]: json.loads(line)["fields"][0]["shown"] for line in out.splitlines()}
+check("result words", [words[f"code-{n}.rec"] for n in range(1, 7)],
+      ["no such field", "file error", "empty", "on demand", "not supported", "cancelled"])
+made = calls()
+check("default settings path", made[0], f"params 2.12 size 272 {os.path.join(work, 'config', 'wdxprobe.ini')}")
+
+# A full text cut at the bound: stopped, then released.
+out, err = run(plugin, "--json", "--max-text", "1500", "--fields", "Story", os.path.join(work, "a.rec"), env=env)
+field = json.loads(out)["fields"][0]
+check("cut text", field["shown"], story[:1500])
+check("cut mark", field.get("cut"), True)
+made = calls()
+check("calls of a cut text", made[1:],
+      ["fulltext Story offset 0", "fulltext Story offset 1000", f"stop {os.path.join(work, 'a.rec')}",
+       "fulltext Story offset -1", "unloading"])
+
+# Units: asked by name, refused when the field has no such unit.
+out, err = run(plugin, "--fields", "Count{gross}", work, status=2, env=env)
+check("unknown unit", err.strip(), "wdxprobe: the field Count has no unit gross; its units: one|dozen")
+out, err = run(plugin, "--fields", "Colour", work, status=2, env=env)
+check("unknown field", err.strip(), "wdxprobe: the plug-in has no field named Colour")
+
+# CSV for spreadsheets: RFC 4180 quoting, CR LF line ends.
+odd = os.path.join(work, 'a,"b".ini')
+out, err = run(plugin, "--csv", "--ini", odd, "--fields", "IniPath,Count{dozen},Story",
+               os.path.join(work, "a.rec"), env=env)
+lines = out.split("\r\n")
+check("CSV header", lines[0], "File,IniPath,Count{dozen},Story")
+check("CSV quoting", f'"{work}/a,""b"".ini"' in lines[1], True)
+parsed = list(csv.reader(io.StringIO(out, newline="")))
+check("CSV parsed back", parsed[1][1:], [odd, "-12", story])
+
+# The table: one line per file, values padded to their column's width on a
+# terminal ("日本" takes four columns, "Grüße 日本 𝄞" twelve).
+path = os.path.join(work, "a.rec")
+out, err = run(plugin, "--fields", "Mode,Wide,Count", path, env=env)
+check("table", out.splitlines(), ["File".ljust(len(path) + 2) + "Mode  " + "Wide" + " " * 10 + "Count",
+                                  f"{path}  beta  Grüße 日本 𝄞  7"])
+
+print("\n".join(problems) if problems else "all checks passed")
+sys.exit(1 if problems else 0)

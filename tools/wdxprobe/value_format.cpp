@@ -1,0 +1,215 @@
+#include "tools/wdxprobe/value_format.h"
+#include "tools/wdxprobe/interface.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+template <typename T> T Read(std::string_view bytes) {
+  T value{};
+  std::memcpy(&value, bytes.data(), std::min(sizeof value, bytes.size()));
+  return value;
+}
+
+template <typename Number> void AppendNumber(std::string& out, Number value) {
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+// At least `width` digits, zeros in front.
+void AppendPadded(std::string& out, unsigned value, std::size_t width) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<std::size_t>(end - digits);
+  if (length < width) out.append(width - length, '0');
+  out.append(digits, length);
+}
+
+// Three 16-bit words joined by a separator, as dates and times are given.
+void AppendWords(std::string& out, std::string_view bytes, char separator, std::size_t firstWidth) {
+  std::uint16_t words[3] = {};
+  std::memcpy(words, bytes.data(), std::min(sizeof words, bytes.size()));
+  AppendPadded(out, words[0], firstWidth);
+  out += separator;
+  AppendPadded(out, words[1], 2);
+  out += separator;
+  AppendPadded(out, words[2], 2);
+}
+
+void AppendUtf8(std::string& out, char32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  }
+}
+
+// UTF-16 as shown: a surrogate without its partner is U+FFFD.
+void AppendWideText(std::string& out, std::string_view bytes) {
+  const std::size_t units = bytes.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char32_t unit = Read<std::uint16_t>(bytes.substr(i * 2, 2));
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high && i + 1 < units) {
+      const char32_t next = Read<std::uint16_t>(bytes.substr((i + 1) * 2, 2));
+      if (next >= 0xDC00 && next <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, high || low ? 0xFFFD : unit);
+  }
+}
+
+bool IsWide(char32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
+         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+         (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+bool IsCombining(char32_t c) {
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+         (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE20 && c <= 0xFE2F) || c == 0x200B || c == 0x200D;
+}
+
+} // namespace
+
+std::string_view ResultWord(int result) {
+  switch (result) {
+  case FieldDelayed:
+    return "delayed";
+  case FieldNoSuchField:
+    return "no such field";
+  case FieldFileError:
+    return "file error";
+  case FieldEmpty:
+    return "empty";
+  case FieldOnDemand:
+    return "on demand";
+  case FieldNotSupported:
+    return "not supported";
+  case FieldSetCancel:
+    return "cancelled";
+  default:
+    return {};
+  }
+}
+
+void AppendFileTime(std::string& out, std::uint64_t fileTime) {
+  using namespace std::chrono;
+  constexpr std::uint64_t TicksPerSecond = 10'000'000;
+  constexpr sys_days Epoch = year{1601} / January / 1;
+  const std::uint64_t seconds = fileTime / TicksPerSecond;
+  const auto dayCount = static_cast<int>(seconds / 86400);
+  const year_month_day date{Epoch + days{dayCount}};
+  const auto secondOfDay = static_cast<unsigned>(seconds % 86400);
+  AppendPadded(out, static_cast<unsigned>(static_cast<int>(date.year())), 4);
+  out += '-';
+  AppendPadded(out, static_cast<unsigned>(date.month()), 2);
+  out += '-';
+  AppendPadded(out, static_cast<unsigned>(date.day()), 2);
+  out += 'T';
+  AppendPadded(out, secondOfDay / 3600, 2);
+  out += ':';
+  AppendPadded(out, secondOfDay / 60 % 60, 2);
+  out += ':';
+  AppendPadded(out, secondOfDay % 60, 2);
+  if (const auto ticks = static_cast<unsigned>(fileTime % TicksPerSecond); ticks != 0) {
+    std::string fraction;
+    AppendPadded(fraction, ticks, 7);
+    while (fraction.back() == '0') fraction.pop_back();
+    out += '.';
+    out += fraction;
+  }
+  out += 'Z';
+}
+
+void AppendShown(std::string& out, int result, std::string_view bytes) {
+  switch (result) {
+  case FieldTypeString:
+  case FieldTypeMultipleChoice:
+  case FieldTypeFullText:
+    out += bytes;
+    return;
+  case FieldTypeWideString:
+  case FieldTypeFullTextWide:
+    AppendWideText(out, bytes);
+    return;
+  case FieldTypeDate:
+    AppendWords(out, bytes, '-', 4);
+    return;
+  case FieldTypeTime:
+    AppendWords(out, bytes, ':', 2);
+    return;
+  case FieldTypeInt:
+    AppendNumber(out, Read<std::int32_t>(bytes));
+    return;
+  case FieldTypeInt64:
+    AppendNumber(out, Read<std::int64_t>(bytes));
+    return;
+  case FieldTypeFloat:
+    if (bytes.size() > 8) {
+      out += bytes.substr(8); // the plug-in's own text for the number
+    } else {
+      AppendNumber(out, Read<double>(bytes));
+    }
+    return;
+  case FieldTypeBoolean:
+    out += Read<std::int32_t>(bytes) != 0 ? "true" : "false";
+    return;
+  case FieldTypeDateTime:
+    AppendFileTime(out, Read<std::uint64_t>(bytes));
+    return;
+  default:
+    if (const std::string_view word = ResultWord(result); !word.empty()) {
+      out += word;
+    } else {
+      out += "code ";
+      AppendNumber(out, result);
+    }
+  }
+}
+
+void AppendHex(std::string& out, std::string_view bytes) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  for (const char c : bytes) {
+    const auto value = static_cast<unsigned char>(c);
+    out += Digits[value >> 4];
+    out += Digits[value & 15];
+  }
+}
+
+std::size_t DisplayWidth(std::string_view utf8) {
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length == 1 || i + length > utf8.size()) {
+      ++width; // ASCII, or a byte that starts no sequence
+      ++i;
+      continue;
+    }
+    char32_t codePoint = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) codePoint = (codePoint << 6) | (utf8[i + k] & 0x3F);
+    width += IsCombining(codePoint) ? 0u : IsWide(codePoint) ? 2u : 1u;
+    i += length;
+  }
+  return width;
+}

@@ -1,0 +1,31 @@
+// Values as a person reads them, appended to the caller's text so that a
+// whole table is formatted into one buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Appends the value of a request's `result` with its `bytes`: texts as
+// UTF-8 (UTF-16 ones converted, unpaired surrogates as U+FFFD), numbers in
+// decimal, dates as YYYY-MM-DD, times as HH:MM:SS, date-times (FILETIME) as
+// ISO 8601 in UTC, booleans as true or false, and a result without a value
+// as its word.
+void AppendShown(std::string& out, int result, std::string_view bytes);
+
+// The word for a result without a value: "delayed", "no such field", "file
+// error", "empty", "on demand", "not supported", "cancelled"; empty for the
+// value types.
+std::string_view ResultWord(int result);
+
+// Lower-case hexadecimal of the bytes.
+void AppendHex(std::string& out, std::string_view bytes);
+
+// A FILETIME (100 ns since 1601-01-01 00:00 UTC) as 2024-05-06T07:08:09Z,
+// with the fraction of a second when there is one.
+void AppendFileTime(std::string& out, std::uint64_t fileTime);
+
+// Columns a terminal gives the UTF-8 text: East Asian wide characters take
+// two, combining marks none, everything else one.
+std::size_t DisplayWidth(std::string_view utf8);
