@@ -85,19 +85,26 @@ struct TParser {
   }
 };
 
-std::string UpperExtension(std::string_view fileName) {
+// What follows the last dot of the name's last component; the whole name when
+// it has no dot, so that it equals no extension but "".
+std::string_view Extension(std::string_view fileName) {
   const std::size_t separator = fileName.find_last_of("/\\");
   if (separator != std::string_view::npos) fileName.remove_prefix(separator + 1);
   const std::size_t dot = fileName.rfind('.');
-  std::string extension;
-  if (dot == std::string_view::npos) return extension;
-  for (const char c : fileName.substr(dot + 1)) {
-    extension += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return extension;
+  return dot == std::string_view::npos ? std::string_view{} : fileName.substr(dot + 1);
 }
 
-bool Evaluate(const TDetectExpression& expression, int node, const std::string& extension) {
+// Compares without regard to ASCII case; `upper` is in upper case already.
+bool EqualsUpper(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(upper[i]))
+      return false;
+  }
+  return true;
+}
+
+bool Evaluate(const TDetectExpression& expression, int node, std::string_view extension) {
   const TDetectNode& n = expression.Nodes[static_cast<std::size_t>(node)];
   switch (n.Type) {
   case TDetectNode::Kind::Or:
@@ -107,9 +114,9 @@ bool Evaluate(const TDetectExpression& expression, int node, const std::string& 
   case TDetectNode::Kind::Not:
     return !Evaluate(expression, n.Operands[0], extension);
   case TDetectNode::Kind::ExtEquals:
-    return extension == n.Text;
+    return EqualsUpper(extension, n.Text);
   case TDetectNode::Kind::ExtDiffers:
-    return extension != n.Text;
+    return !EqualsUpper(extension, n.Text);
   case TDetectNode::Kind::Unknown:
   case TDetectNode::Kind::Constant:
     return true;
@@ -140,5 +147,5 @@ TDetectExpression ParseDetectExpression(std::string_view text) {
 
 bool DetectMatches(const TDetectExpression& expression, std::string_view fileName) {
   if (expression.Nodes.empty()) return true;
-  return Evaluate(expression, static_cast<int>(expression.Nodes.size()) - 1, UpperExtension(fileName));
+  return Evaluate(expression, static_cast<int>(expression.Nodes.size()) - 1, Extension(fileName));
 }

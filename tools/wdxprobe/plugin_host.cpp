@@ -56,10 +56,16 @@ std::size_t ValueSize(int result, const char* buffer) {
   }
 }
 
+// The interface's UTF-16 unit is a 16-bit code unit on every system.
+const WideChar* InterfaceName(const TPluginFileName& file) {
+  static_assert(sizeof(WideChar) == sizeof(char16_t));
+  return reinterpret_cast<const WideChar*>(file.Wide.c_str());
+}
+
 int Ask(const TContentPlugin& plugin, const TPluginFileName& file, int fieldIndex, int unitIndex,
         char* buffer, int flags) {
   if (plugin.GetValueW != nullptr) {
-    return plugin.GetValueW(file.Wide.data(), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
+    return plugin.GetValueW(InterfaceName(file), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
   }
   return plugin.GetValue(file.Narrow.c_str(), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
 }
@@ -86,7 +92,7 @@ TValueRef AskFullText(const TContentPlugin& plugin, const TPluginFileName& file,
     if (offset >= maxText || offset > INT_MAX - ValueBufferSize) {
       value.Cut = true;
       if (plugin.GetValueW != nullptr && plugin.StopGetValueW != nullptr) {
-        plugin.StopGetValueW(file.Wide.data());
+        plugin.StopGetValueW(InterfaceName(file));
       } else if (plugin.StopGetValue != nullptr) {
         plugin.StopGetValue(file.Narrow.c_str());
       }
@@ -201,20 +207,17 @@ std::string JoinedUnits(const TFieldInfo& field) {
   return joined;
 }
 
-TPluginFileName PluginFileName(const fs::path& file) {
-  TPluginFileName name;
-  name.Narrow = file.string();
+void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path) {
 #if defined(_WIN32)
+  const fs::path file(std::u8string(utf8Path.begin(), utf8Path.end()));
+  name.Narrow = file.string();
   const std::wstring wide = file.wstring();
   name.Wide.assign(wide.begin(), wide.end());
 #else
-  std::vector<char16_t> units(Utf8ToUtf16(name.Narrow.c_str(), nullptr, 0) + 1);
-  Utf8ToUtf16(name.Narrow.c_str(), units.data(), units.size());
-  units.pop_back();
-  name.Wide.assign(units.begin(), units.end());
+  name.Narrow = utf8Path;
+  name.Wide.resize(utf8Path.size() + 1); // never more UTF-16 units than UTF-8 bytes
+  name.Wide.resize(Utf8ToUtf16(utf8Path.c_str(), name.Wide.data(), name.Wide.size()));
 #endif
-  name.Wide.push_back(0);
-  return name;
 }
 
 TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,

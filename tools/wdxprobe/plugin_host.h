@@ -58,12 +58,13 @@ std::string JoinedUnits(const TFieldInfo& field);
 // Hosts hand plug-ins a value buffer of this size.
 inline constexpr int ValueBufferSize = 2048;
 
-// A file's name in both forms the exports take, made once per file.
+// A file's name in both forms the exports take, made once per file; one
+// of these serves file after file without asking for memory again.
 struct TPluginFileName {
-  std::string Narrow;         // the system's 8-bit code page: UTF-8 on Linux, ANSI on Windows
-  std::vector<WideChar> Wide; // NUL-terminated UTF-16
+  std::string Narrow; // the system's 8-bit code page: UTF-8 on Linux, ANSI on Windows
+  std::u16string Wide;
 };
-TPluginFileName PluginFileName(const std::filesystem::path& file);
+void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path);
 
 // One column: a field, and the unit asked for (0 when the field has none).
 struct TAskedField {

@@ -1,6 +1,7 @@
 #include "tools/wdxprobe/value_format.h"
 #include "tools/wdxprobe/interface.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -28,15 +29,37 @@ void AppendPadded(std::string& out, unsigned value, std::size_t width) {
   out.append(digits, length);
 }
 
-// Three 16-bit words joined by a separator, as dates and times are given.
+// Writes `value` as exactly `width` digits (the lowest ones) ending before `end`.
+char* PutDigits(char* end, unsigned value, int width) {
+  for (int i = 0; i < width; ++i) {
+    *--end = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  return end;
+}
+
+// Three 16-bit words joined by a separator, as dates and times are given;
+// the first gets `firstWidth` digits, or more when it has more.
 void AppendWords(std::string& out, std::string_view bytes, char separator, std::size_t firstWidth) {
   std::uint16_t words[3] = {};
   std::memcpy(words, bytes.data(), std::min(sizeof words, bytes.size()));
-  AppendPadded(out, words[0], firstWidth);
-  out += separator;
-  AppendPadded(out, words[1], 2);
-  out += separator;
-  AppendPadded(out, words[2], 2);
+  if (words[0] >= 10000 || words[1] >= 100 || words[2] >= 100) { // not a calendar date or clock time
+    AppendPadded(out, words[0], firstWidth);
+    out += separator;
+    AppendPadded(out, words[1], 2);
+    out += separator;
+    AppendPadded(out, words[2], 2);
+    return;
+  }
+  char text[10];
+  char* end = text + sizeof text;
+  end = PutDigits(end, words[2], 2) - 1;
+  *end = separator;
+  end = PutDigits(end, words[1], 2) - 1;
+  *end = separator;
+  const int first = firstWidth == 4 || words[0] >= 100 ? 4 : 2;
+  char* start = PutDigits(end, words[0], first);
+  out.append(start, text + sizeof text);
 }
 
 void AppendUtf8(std::string& out, char32_t codePoint) {
@@ -197,6 +220,9 @@ void AppendHex(std::string& out, std::string_view bytes) {
 }
 
 std::size_t DisplayWidth(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return utf8.size(); // most cells
+  }
   std::size_t width = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);

@@ -26,6 +26,8 @@
 #include <windows.h>
 #define KORVEL_ISATTY(fd) _isatty(fd)
 #else
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #define KORVEL_ISATTY(fd) isatty(fd)
 #endif
@@ -69,18 +71,23 @@ struct TColumn {
 };
 
 struct TFileJob {
-  fs::path Path;
-  std::string Shown; // the name printed: relative to the folder it was found in
+  std::string Path;      // UTF-8
+  std::size_t ShownFrom; // the name printed starts here: relative to the folder it was found in
+  std::string Bytes;     // every value's bytes, one after the other
+
+  std::string_view Shown() const { return std::string_view(Path).substr(ShownFrom); }
+};
+
+// The values of all files, file after file, a column each.
+struct TResults {
+  std::vector<TFileJob> Jobs;
   std::vector<TValueRef> Values;
-  std::string Bytes; // every value's bytes, one after the other
+  std::size_t Columns = 0;
+
+  const TValueRef& Value(std::size_t job, std::size_t column) const { return Values[job * Columns + column]; }
 };
 
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
-std::string Utf8FromPath(const fs::path& path) {
-  const std::u8string text = path.generic_u8string();
-  return std::string(text.begin(), text.end());
-}
 
 // Where a host keeps its settings file unless told otherwise.
 std::string DefaultIniPath() {
@@ -207,16 +214,17 @@ void AppendValidUtf8(std::string& out, std::string_view text) {
   }
 }
 
-void AppendCell(std::string& out, const TFileJob& job, const TValueRef& value) {
-  AppendShown(out, value.Result, ValueBytes(job.Bytes, value));
+void AppendCell(std::string& out, const TResults& results, std::size_t job, std::size_t column) {
+  const TValueRef& value = results.Value(job, column);
+  AppendShown(out, value.Result, ValueBytes(results.Jobs[job].Bytes, value));
 }
 
 // The table: every cell formatted once into one buffer, then padded to its
 // column's display width.
-void PrintTable(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+void PrintTable(const std::vector<TColumn>& columns, const TResults& results, std::string& out) {
   std::string cells;
   std::vector<std::pair<std::size_t, std::size_t>> spans; // offset, length of each cell, row by row
-  spans.reserve((jobs.size() + 1) * (columns.size() + 1));
+  spans.reserve((results.Jobs.size() + 1) * (columns.size() + 1));
   auto add = [&](std::string_view text) {
     const std::size_t start = cells.size();
     cells += text;
@@ -224,11 +232,11 @@ void PrintTable(const std::vector<TColumn>& columns, const std::vector<TFileJob>
   };
   add("File");
   for (const auto& column : columns) add(column.Title);
-  for (const auto& job : jobs) {
-    add(job.Shown);
-    for (const auto& value : job.Values) {
+  for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
+    add(results.Jobs[job].Shown());
+    for (std::size_t column = 0; column < columns.size(); ++column) {
       const std::size_t start = cells.size();
-      AppendCell(cells, job, value);
+      AppendCell(cells, results, job, column);
       // One line per file: line breaks and tabs inside a value become spaces.
       std::replace_if(
           cells.begin() + static_cast<long>(start), cells.end(),
@@ -272,7 +280,7 @@ void AppendCsvField(std::string& out, std::string_view text) {
   out += '"';
 }
 
-void PrintCsv(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+void PrintCsv(const std::vector<TColumn>& columns, const TResults& results, std::string& out) {
   AppendCsvField(out, "File");
   for (const auto& column : columns) {
     out += ',';
@@ -280,27 +288,27 @@ void PrintCsv(const std::vector<TColumn>& columns, const std::vector<TFileJob>& 
   }
   out += "\r\n";
   std::string cell;
-  for (const auto& job : jobs) {
-    AppendCsvField(out, job.Shown);
-    for (const auto& value : job.Values) {
+  for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
+    AppendCsvField(out, results.Jobs[job].Shown());
+    for (std::size_t column = 0; column < columns.size(); ++column) {
       out += ',';
       cell.clear();
-      AppendCell(cell, job, value);
+      AppendCell(cell, results, job, column);
       AppendCsvField(out, cell);
     }
     out += "\r\n";
   }
 }
 
-void PrintJson(const std::vector<TColumn>& columns, const std::vector<TFileJob>& jobs, std::string& out) {
+void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std::string& out) {
   std::string text;
-  for (const auto& job : jobs) {
+  for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
     nlohmann::ordered_json values = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      const TValueRef& value = job.Values[i];
-      const std::string_view bytes = ValueBytes(job.Bytes, value);
+      const TValueRef& value = results.Value(job, i);
+      const std::string_view bytes = ValueBytes(results.Jobs[job].Bytes, value);
       text.clear();
-      AppendCell(text, job, value);
+      AppendCell(text, results, job, i);
       std::string shown;
       AppendValidUtf8(shown, text);
       std::string hex;
@@ -320,20 +328,61 @@ void PrintJson(const std::vector<TColumn>& columns, const std::vector<TFileJob>&
       values.push_back(entry);
     }
     std::string file;
-    AppendValidUtf8(file, job.Shown);
+    AppendValidUtf8(file, results.Jobs[job].Shown());
     const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
     out += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     out += '\n';
   }
 }
 
+// The files of a folder, and with `recursive` of its subfolders, as UTF-8
+// paths. Folders that cannot be read are left out, as are symbolic links to
+// folders (followed for their type, not descended into).
+void ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+#if defined(_WIN32)
+  std::error_code error;
+  for (const auto& entry :
+       fs::directory_iterator(PathFromUtf8(folder), fs::directory_options::skip_permission_denied, error)) {
+    const std::string path = prefix + utf8(entry.path().filename());
+    if (entry.is_directory(error)) {
+      if (recursive && !entry.is_symlink(error)) ListFolder(path, true, files);
+    } else {
+      files.push_back(path);
+    }
+  }
+#else
+  // readdir gives each entry's type without a stat of its own, which the
+  // listing of a large folder notices.
+  DIR* directory = ::opendir(folder.c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    std::string path = prefix;
+    path += name;
+    bool isDirectory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat status;
+      isDirectory = ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    }
+    if (isDirectory) {
+      if (recursive && entry->d_type != DT_LNK) ListFolder(path, true, files);
+    } else {
+      files.push_back(std::move(path));
+    }
+  }
+  ::closedir(directory);
+#endif
+}
+
 // Collects the files to ask about; false when an argument does not exist.
 bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std::vector<TFileJob>& jobs) {
   bool allExist = true;
-  auto consider = [&](const fs::path& path, std::string shown) {
-    if (options.All || DetectMatches(detect, Utf8FromPath(path.filename()))) {
-      jobs.push_back({path, std::move(shown), {}, {}});
-    }
+  auto consider = [&](std::string path, std::size_t shownFrom) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    if (options.All || DetectMatches(detect, name)) jobs.push_back({std::move(path), shownFrom, {}});
   };
   for (const auto& argument : options.Paths) {
     const fs::path path = PathFromUtf8(argument);
@@ -345,61 +394,50 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
       continue;
     }
     if (!fs::is_directory(status)) {
-      consider(path, argument);
+      consider(argument, 0);
       continue;
     }
-    std::vector<fs::path> found;
-    const auto walkOptions = fs::directory_options::skip_permission_denied;
-    if (options.Recursive) {
-      for (const auto& entry : fs::recursive_directory_iterator(path, walkOptions, error)) {
-        if (!entry.is_directory(error)) found.push_back(entry.path());
-      }
-    } else {
-      for (const auto& entry : fs::directory_iterator(path, walkOptions, error)) {
-        if (!entry.is_directory(error)) found.push_back(entry.path());
-      }
-    }
-    // By name as stored: comparing strings, not path components one by one.
-    std::sort(found.begin(), found.end(),
-              [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
-    const std::size_t prefix = Utf8FromPath(path / "").size();
-    for (const auto& file : found) {
-      std::string full = Utf8FromPath(file);
-      consider(file, full.substr(std::min(prefix, full.size())));
-    }
+    std::vector<std::string> found;
+    ListFolder(argument, options.Recursive, found);
+    std::sort(found.begin(), found.end());
+    const std::size_t shownFrom = argument.back() == '/' ? argument.size() : argument.size() + 1;
+    for (auto& file : found) consider(std::move(file), shownFrom);
   }
   return allExist;
 }
 
 void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TOptions& options,
-            std::vector<TFileJob>& jobs) {
+            TResults& results) {
+  results.Columns = columns.size();
+  results.Values.resize(results.Jobs.size() * columns.size());
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   auto work = [&] {
-    for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      TFileJob& job = jobs[i];
-      const TPluginFileName name = PluginFileName(job.Path); // once per file, not per value
-      job.Values.reserve(columns.size());
-      for (const auto& column : columns) {
-        job.Values.push_back(AskAsHostDoes(plugin, name, column.Asked, options, job.Bytes));
+    TPluginFileName name; // once per file, not per value, in memory kept from file to file
+    for (std::size_t i = next++; i < results.Jobs.size(); i = next++) {
+      TFileJob& job = results.Jobs[i];
+      SetPluginFileName(name, job.Path);
+      for (std::size_t column = 0; column < columns.size(); ++column) {
+        results.Values[i * columns.size() + column] =
+            AskAsHostDoes(plugin, name, columns[column].Asked, options, job.Bytes);
       }
       ++done;
     }
   };
-  const bool showProgress = KORVEL_ISATTY(2) && jobs.size() >= 50;
+  const bool showProgress = KORVEL_ISATTY(2) && results.Jobs.size() >= 50;
   std::vector<std::thread> threads;
   for (unsigned t = 1; t < std::max(1u, options.Threads); ++t) threads.emplace_back(work);
   if (showProgress) {
     threads.emplace_back(work);
-    while (done < jobs.size()) {
-      std::fprintf(stderr, "\r%zu of %zu files", done.load(), jobs.size());
+    while (done < results.Jobs.size()) {
+      std::fprintf(stderr, "\r%zu of %zu files", done.load(), results.Jobs.size());
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   } else {
     work(); // the main thread is one of the workers
   }
   for (auto& thread : threads) thread.join();
-  if (showProgress) std::fprintf(stderr, "\r%zu of %zu files\n", jobs.size(), jobs.size());
+  if (showProgress) std::fprintf(stderr, "\r%zu of %zu files\n", results.Jobs.size(), results.Jobs.size());
 }
 
 std::vector<std::string> Utf8Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
@@ -500,16 +538,16 @@ int Run(int argc, char** argv) {
     for (const auto& term : detect.UnknownTerms) {
       std::cerr << "wdxprobe: detect term not understood, taken as matching: " << term << "\n";
     }
-    std::vector<TFileJob> jobs;
-    if (!CollectFiles(options, detect, jobs)) status = ExitMissingFile;
-    AskAll(plugin, columns, options, jobs);
+    TResults results;
+    if (!CollectFiles(options, detect, results.Jobs)) status = ExitMissingFile;
+    AskAll(plugin, columns, options, results);
     std::string out;
     if (options.Json) {
-      PrintJson(columns, jobs, out);
+      PrintJson(columns, results, out);
     } else if (options.Csv) {
-      PrintCsv(columns, jobs, out);
+      PrintCsv(columns, results, out);
     } else {
-      PrintTable(columns, jobs, out);
+      PrintTable(columns, results, out);
     }
     std::cout.flush();
     WriteOut(out);
