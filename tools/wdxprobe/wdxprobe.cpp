@@ -89,6 +89,13 @@ struct TResults {
 
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
+#if defined(_WIN32)
+std::string Utf8FromPath(const fs::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+#endif
+
 // Where a host keeps its settings file unless told otherwise.
 std::string DefaultIniPath() {
 #if defined(_WIN32)
@@ -344,7 +351,7 @@ void ListFolder(const std::string& folder, bool recursive, std::vector<std::stri
   std::error_code error;
   for (const auto& entry :
        fs::directory_iterator(PathFromUtf8(folder), fs::directory_options::skip_permission_denied, error)) {
-    const std::string path = prefix + utf8(entry.path().filename());
+    const std::string path = prefix + Utf8FromPath(entry.path().filename());
     if (entry.is_directory(error)) {
       if (recursive && !entry.is_symlink(error)) ListFolder(path, true, files);
     } else {

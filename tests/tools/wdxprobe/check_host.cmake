@@ -15,6 +15,12 @@ endfunction()
 
 run(0 "${SAMPLES}" "${WORK}/samples")
 
+# Without arguments: a usage error, and the line that says how to call it.
+run(2 "${PROBE}")
+if(NOT err MATCHES "Usage: wdxprobe \\[OPTIONS\\] PLUGIN \\[PATH...\\]")
+  message(FATAL_ERROR "no usage line:\n${err}")
+endif()
+
 # Every sample's exact bytes and codes, as a host receives them.
 run(0 "${PROBE}" "${PLUGIN}" --json --delay --threads 3 "${WORK}/samples")
 file(READ "${EXPECTED}" expected)
