@@ -22,6 +22,10 @@ TEST(ByteOrder, SwapsReverseTheBytes) {
   EXPECT_EQ(SwapWord(0xFF00), 0x00FF);
   EXPECT_EQ(SwapLong(0x01020304u), 0x04030201u);
   EXPECT_EQ(SwapLong(0xFF000080u), 0x800000FFu);
+  // Every bit of the middle bytes set somewhere: a wrong mask there shows.
+  EXPECT_EQ(SwapLong(0xA1B2C3D4u), 0xD4C3B2A1u);
+  EXPECT_EQ(SwapLong(0x00FFFF00u), 0x00FFFF00u);
+  EXPECT_EQ(SwapLong(0x0001FF00u), 0x00FF0100u);
 }
 
 struct TTimeCase {

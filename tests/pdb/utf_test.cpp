@@ -38,6 +38,28 @@ TEST(Utf, ConvertsBothWaysAndEscapesStrayBytes) {
       {"overlong three", "\xE0\x80\xAF", {0xDCE0, 0xDC80, 0xDCAF}, true},
       {"encoded surrogate", "\xED\xA0\x80", {0xDCED, 0xDCA0, 0xDC80}, true},
       {"beyond U+10FFFF", "\xF4\x90\x80\x80", {0xDCF4, 0xDC90, 0xDC80, 0xDC80}, true},
+      // The edges of each form, and payloads of alternating bits.
+      {"U+007F", "\x7F", {0x007F}, true},
+      {"U+0080", "\xC2\x80", {0x0080}, true},
+      {"U+0555", "\xD5\x95", {0x0555}, true},
+      {"U+07FF", "\xDF\xBF", {0x07FF}, true},
+      {"U+0800", "\xE0\xA0\x80", {0x0800}, true},
+      {"U+5555", "\xE5\x95\x95", {0x5555}, true},
+      {"U+D7FF", "\xED\x9F\xBF", {0xD7FF}, true},
+      {"U+E000", "\xEE\x80\x80", {0xE000}, true},
+      {"U+FFFF", "\xEF\xBF\xBF", {0xFFFF}, true},
+      {"U+10000", "\xF0\x90\x80\x80", {0xD800, 0xDC00}, true},
+      {"U+2AAAA", "\xF0\xAA\xAA\xAA", {0xD86A, 0xDEAA}, true},
+      {"U+F0000", "\xF3\xB0\x80\x80", {0xDB80, 0xDC00}, true},
+      {"lead C1", "\xC1\x80", {0xDCC1, 0xDC80}, true},
+      {"lead E0, second 9F", "\xE0\x9F\xBF", {0xDCE0, 0xDC9F, 0xDCBF}, true},
+      {"lead ED, second A0", "\xED\xA0\x80", {0xDCED, 0xDCA0, 0xDC80}, true},
+      {"lead F0, second 8F", "\xF0\x8F\xBF\xBF", {0xDCF0, 0xDC8F, 0xDCBF, 0xDCBF}, true},
+      {"lead F5", "\xF5\x80\x80\x80", {0xDCF5, 0xDC80, 0xDC80, 0xDC80}, true},
+      {"second byte 7F", "\xC3\x7F", {0xDCC3, 0x007F}, true},
+      {"second byte C0", "\xC3\xC0\x80", {0xDCC3, 0xDCC0, 0xDC80}, true},
+      {"third byte 7F", "\xE2\x82\x7F", {0xDCE2, 0xDC82, 0x007F}, true},
+      {"fourth byte C0", "\xF0\x9F\x93\xC0", {0xDCF0, 0xDC9F, 0xDC93, 0xDCC0}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Label);
@@ -56,6 +78,10 @@ TEST(Utf, ReportsTheLengthWithoutWritingPastTheCapacity) {
   EXPECT_EQ(out[3], 1) << "wrote past the capacity";
   EXPECT_EQ(Utf8ToUtf16("abc", out, 4), 3u);
   EXPECT_EQ(out[3], 0);
+  out[3] = 1;
+  EXPECT_EQ(Utf8ToUtf16("xyz", out, 3), 3u) << "a text that fills the capacity has no room for its NUL";
+  EXPECT_EQ(out[2], u'z');
+  EXPECT_EQ(out[3], 1) << "the NUL went past the capacity";
   EXPECT_EQ(Utf8ToUtf16("", out, 0), 0u);
 }
 
@@ -72,6 +98,19 @@ TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
       {"lone low surrogate, not a byte", {0xDC00}, 16, false},
       {"escaped ASCII is not a byte we escape", {0xDC41}, 16, false},
       {"reversed pair", {0xDCDD, 0xD83D}, 16, false},
+      {"two high surrogates", {0xD800, 0xD800, 0xDC00}, 16, false},
+      {"high surrogate before ASCII", {0xDBFF, 'a'}, 16, false},
+      {"lone U+DFFF", {0xDFFF}, 16, false},
+      {"U+DC7F is no escaped byte", {0xDC7F}, 16, false},
+      {"U+DD00 is no escaped byte", {0xDD00}, 16, false},
+      {"escaped byte 0x80", {0xDC80}, 16, true},
+      {"escaped byte 0xFF", {0xDCFF}, 16, true},
+      {"pair at the low edge", {0xD800, 0xDC00}, 16, true},
+      {"pair at the high edge", {0xDBFF, 0xDFFF}, 16, true},
+      {"four bytes exactly fit", {0xD83D, 0xDCDD}, 5, true},
+      {"four bytes, one short", {0xD83D, 0xDCDD}, 4, false},
+      {"three bytes exactly fit", {0x20AC}, 4, true},
+      {"three bytes, one short", {0x20AC}, 3, false},
       {"exactly fits", {0x00E9, 'x'}, 4, true},
       {"one byte short", {0x00E9, 'x'}, 3, false},
       {"no room for the NUL", {}, 0, false},

@@ -98,6 +98,21 @@ TEST(Catalogue, EnumeratesEightStringFieldsThenStops) {
   EXPECT_EQ(index, 8);
 }
 
+// Hosts see numbers, not names: these are the interface's values.
+TEST(Catalogue, CodesAreTheNumbersHostsKnow) {
+  char name[64];
+  char units[64];
+  EXPECT_EQ(LoadedPlugin().GetSupportedField(8, name, units, 64), 0) << "no more fields";
+  EXPECT_EQ(LoadedPlugin().GetSupportedField(0, name, units, 64), 8) << "string";
+  EXPECT_EQ(FieldTypeDate, 4);
+  EXPECT_EQ(FieldTypeString, 8);
+  EXPECT_EQ(FieldNoMoreFields, 0);
+  EXPECT_EQ(FieldDelayed, 0);
+  EXPECT_EQ(FieldNoSuchField, -1);
+  EXPECT_EQ(FieldEmpty, -3);
+  EXPECT_EQ(DelayIfSlow, 1);
+}
+
 TEST(Catalogue, CutsNamesToTheBufferSize) {
   struct Case {
     int Index;
@@ -253,7 +268,8 @@ const TFieldCase FieldCases[] = {
 #if defined(_WIN32)
     {"full.prc", 2, "\xC4\xFF\x80z ", 0, 0, 0}, // the stored bytes, read by the host in its ANSI code page
 #else
-    {"full.prc", 2, "\xC3\x84\xC3\xBF\xE2\x82\xACz ", 0, 0, 0}, // "Äÿ€z" in UTF-8 (Windows-1252 under C.UTF-8)
+    {"full.prc", 2, "\xC3\x84\xC3\xBF\xE2\x82\xACz ", 0, 0,
+     0}, // "Äÿ€z" in UTF-8 (Windows-1252 under C.UTF-8)
 #endif
     {"full.prc", 3, nullptr, 2036, 2, 5},
     {"full.prc", 4, nullptr, 2036, 2, 5},
@@ -282,6 +298,32 @@ TEST_F(ValueRequests, AnswersEveryFieldThroughBothExports) {
     SCOPED_TRACE(std::string(c.File) + " field " + std::to_string(c.Index));
     ExpectField(AskW(Name(c.File), c.Index), c);
     ExpectField(Ask8(Name8(c.File).c_str(), c.Index), c);
+  }
+}
+
+TEST_F(ValueRequests, ResultsAreTheNumbersHostsKnow) {
+  const auto memo = Name("MemoDB.PDB");
+  const auto missing = Name("gone.pdb");
+  const auto text = Name("readme.txt");
+  struct Case {
+    const char* Label;
+    const TWideName* File;
+    int Index;
+    int Flags;
+    int Result; // as a literal: what hosts compare with
+  };
+  const Case cases[] = {
+      {"text", &memo, 6, 0, 8},
+      {"date", &memo, 3, 0, 4},
+      {"delay flag, bit 0", &memo, 6, 1, 0},
+      {"bit 1 is no delay", &memo, 6, 2, 8},
+      {"no such field", &memo, 8, 0, -1},
+      {"missing file", &missing, 0, 0, -3},
+      {"not a Palm file", &text, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    EXPECT_EQ(AskW(*c.File, c.Index, 256, c.Flags).Result, c.Result);
   }
 }
 
@@ -387,6 +429,10 @@ TEST_F(ValueRequests, TestsTheExtensionAfterTheLastSeparator) {
       {u"C:\\Palm.pdb\\memo", FieldDelayed}, {u"C:\\Palm\\memo.pdb:stream", FieldDelayed},
       {u"C:\\Palm\\memo", FieldDelayed},     {u"a.pdb.txt", FieldDelayed},
       {u"a.p\u00C4b", FieldDelayed},         {u"a.\uFF30DB", FieldDelayed},
+      {u"C:\\Palm\\a.pdf", FieldDelayed},    {u"C:\\Palm\\a.prx", FieldDelayed},
+      {u"C:\\Palm\\a.pdpdb", FieldEmpty},    {u"C:\\Palm\\a.xxprc", FieldEmpty},
+      {u"C:\\Palm\\a.PDB", FieldEmpty},      {u"C:\\Palm\\a.@db", FieldDelayed},
+      {u"C:\\Palm\\a.[rc", FieldDelayed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Name.begin(), c.Name.end()));
@@ -448,6 +494,12 @@ TEST_F(ValueRequests, OpensPathsUpTo259CodeUnits) {
       ExpectUntouched(AskW(name, 0), FieldEmpty);
       ExpectUntouched(Ask8(NativeName(path).c_str(), 3), FieldEmpty);
     }
+  }
+  // 8-bit names around the length the conversion holds without the heap.
+  for (const std::size_t length : {1023u, 1024u, 1025u}) {
+    SCOPED_TRACE(length);
+    ExpectUntouched(Ask8((std::string(length - 4, 'x') + ".pdb").c_str(), 0), FieldEmpty);
+    ExpectUntouched(Ask8((std::string(length - 4, 'x') + ".txt").c_str(), 0), FieldDelayed);
   }
   // Far longer names are still answered by their extension alone.
   const std::u16string huge(32000, u'x');
