@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <iconv.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +17,19 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+// A system without converters for the legacy code pages: with
+// KORVEL_NO_CONVERTERS set, the plug-in's iconv_open (bound to this
+// program's, which is exported) fails as it does there.
+extern "C" iconv_t iconv_open(const char* to, const char* from) {
+  if (std::getenv("KORVEL_NO_CONVERTERS") != nullptr) {
+    errno = EINVAL;
+    return reinterpret_cast<iconv_t>(-1);
+  }
+  using Open = iconv_t (*)(const char*, const char*);
+  static const auto real = reinterpret_cast<Open>(::dlsym(RTLD_NEXT, "iconv_open"));
+  return real(to, from);
+}
 
 namespace {
 
@@ -95,6 +111,15 @@ const TTextCase Cases[] = {
      "ATA",
      "\xEF\xBE\x84"
      "ATA "},
+    // Without a converter for the code page: every byte that is not ASCII shows as undefined.
+    {"no-converter", "Western bytes", 0, "Caf\xE9 M\xFCller", "Caf\xEF\xBF\xBD M\xEF\xBF\xBDller"},
+    {"no-converter", "Shift-JIS bytes", 0, "\x83\x81!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},
+    {"no-converter", "32 bytes 0x80", 0, std::string(32, '\x80'),
+     [] {
+       std::string text;
+       for (int i = 0; i < 32; ++i) text += "\xEF\xBF\xBD";
+       return text + " ";
+     }()},
 };
 
 // The longest prefix of `text` of at most `limit` bytes that ends before a
