@@ -342,45 +342,55 @@ void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std
   }
 }
 
-// The files of a folder, and with `recursive` of its subfolders, as UTF-8
-// paths. Folders that cannot be read are left out, as are symbolic links to
-// folders (followed for their type, not descended into).
-void ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+struct TFolderEntry {
+  std::string Name; // UTF-8
+  bool IsFolder;    // a folder to descend into (not a link to one)
+  bool IsFile;      // anything that is not a folder, links to folders excepted
+};
+
+// The entries of one folder, sorted by name. Links to folders are neither
+// files nor folders to descend into.
+std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
+  std::vector<TFolderEntry> entries;
 #if defined(_WIN32)
   std::error_code error;
   for (const auto& entry :
        fs::directory_iterator(PathFromUtf8(folder), fs::directory_options::skip_permission_denied, error)) {
-    const std::string path = prefix + Utf8FromPath(entry.path().filename());
-    if (entry.is_directory(error)) {
-      if (recursive && !entry.is_symlink(error)) ListFolder(path, true, files);
-    } else {
-      files.push_back(path);
-    }
+    const bool isFolder = entry.is_directory(error);
+    const bool isLink = entry.is_symlink(error);
+    entries.push_back({Utf8FromPath(entry.path().filename()), isFolder && !isLink, !isFolder});
   }
 #else
   // readdir gives each entry's type without a stat of its own, which the
   // listing of a large folder notices.
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return;
+  if (directory == nullptr) return entries;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    std::string path = prefix;
-    path += name;
-    bool isDirectory = entry->d_type == DT_DIR;
+    bool isFolder = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       struct stat status;
-      isDirectory = ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+      isFolder = ::stat((folder + '/' + entry->d_name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
     }
-    if (isDirectory) {
-      if (recursive && entry->d_type != DT_LNK) ListFolder(path, true, files);
-    } else {
-      files.push_back(std::move(path));
-    }
+    entries.push_back({std::string(name), isFolder && entry->d_type != DT_LNK, !isFolder});
   }
   ::closedir(directory);
 #endif
+  std::sort(entries.begin(), entries.end(),
+            [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
+  return entries;
+}
+
+// The files of a folder, and with `recursive` of its subfolders, as UTF-8
+// paths in the order of the tree: by name within each folder, a subfolder's
+// files where its name falls. Folders that cannot be read are left out.
+void ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+  for (const auto& entry : FolderEntries(folder)) {
+    if (entry.IsFolder && recursive) ListFolder(prefix + entry.Name, true, files);
+    if (entry.IsFile) files.push_back(prefix + entry.Name);
+  }
 }
 
 // Collects the files to ask about; false when an argument does not exist.
@@ -406,7 +416,6 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
     }
     std::vector<std::string> found;
     ListFolder(argument, options.Recursive, found);
-    std::sort(found.begin(), found.end());
     const std::size_t shownFrom = argument.back() == '/' ? argument.size() : argument.size() + 1;
     for (auto& file : found) consider(std::move(file), shownFrom);
   }
