@@ -18,7 +18,7 @@ inline constexpr std::size_t MaxPathLength = 259;
 // arrived. Never creates, writes or locks the file, lets others read, write,
 // rename and delete it meanwhile, never blocks on a device or pipe, and closes
 // what it opened on every way out.
-#if defined(__GNUC__)
+#if defined(__GNUC__) && !defined(__clang__)
 [[gnu::access(write_only, 2, 3)]] // lets fortified builds check the read against `size`
 #endif
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size);
