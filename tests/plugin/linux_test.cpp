@@ -7,12 +7,14 @@
 
 #include <dirent.h>
 #include <elf.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -241,6 +243,32 @@ TEST_F(LinuxFiles, PathsOfWideCharactersUpToTheLimit) {
     fs::create_directories(folder);
   }
 }
+
+#if defined(KORVEL_HARDENED) // address space limits and sanitizers do not mix
+// The one request that can fail inside: an 8-bit name so long that its
+// UTF-16 copy cannot be had. The host gets -3, and the library stays usable.
+TEST_F(LinuxFiles, ANameTooLongToCopyIsEmpty) {
+  const auto path = folder / "after.pdb";
+  WritePalmFile(path, header);
+  const std::string huge = std::string(64 << 20, 'x') + ".pdb"; // 64 MiB, 128 MiB as UTF-16
+  rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+  std::size_t used = 0;
+  {
+    std::ifstream status("/proc/self/statm");
+    status >> used; // pages of address space in use
+  }
+  rlimit tight = saved;
+  tight.rlim_cur = used * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + (96u << 20);
+  ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+  char buffer[64] = {};
+  const int result = AskText(huge.c_str(), 0, buffer);
+  ::setrlimit(RLIMIT_AS, &saved);
+  EXPECT_EQ(result, FieldEmpty);
+  EXPECT_EQ(AskText(path.c_str(), 0, buffer), FieldTypeString) << "the library no longer answers";
+  EXPECT_STREQ(buffer, "Linux");
+}
+#endif
 
 // A host that closed its standard input gets descriptor 0 for the next open.
 TEST_F(LinuxFiles, ReadsThroughDescriptorZero) {
