@@ -111,6 +111,15 @@ TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
       {"four bytes, one short", {0xD83D, 0xDCDD}, 4, false},
       {"three bytes exactly fit", {0x20AC}, 4, true},
       {"three bytes, one short", {0x20AC}, 3, false},
+      {"U+D7FF, then a low surrogate", {0xD7FF, 0xDC00}, 16, false},
+      {"U+6000, then a low surrogate", {0x6000, 0xDC00}, 16, false},
+      {"two low surrogates", {0xDC00, 0xDC01}, 16, false},
+      {"high surrogate, then U+DBFF", {0xD800, 0xDBFF}, 16, false},
+      {"high surrogate, then U+6000", {0xD800, 0x6000}, 16, false},
+      {"high surrogate, then U+E000", {0xD800, 0xE000}, 16, false},
+      {"ASCII, high surrogate, U+E000", {'a', 0xD800, 0xE000}, 16, false},
+      {"pair, then U+E000", {0xD800, 0xDC00, 0xE000}, 16, true},
+      {"escaped byte, no room", {0xDC80}, 1, false},
       {"exactly fits", {0x00E9, 'x'}, 4, true},
       {"one byte short", {0x00E9, 'x'}, 3, false},
       {"no room for the NUL", {}, 0, false},
@@ -121,6 +130,10 @@ TEST(Utf, RefusesWhatHasNoBytesOrNoRoom) {
     char out[16];
     EXPECT_EQ(Utf16ToUtf8(c.Utf16.data(), c.Utf16.size(), out, c.Capacity), c.Converts);
   }
+  // Only `length` units count, whatever follows them.
+  const char16_t pair[] = {0xD800, 0xDC00};
+  char out[16];
+  EXPECT_FALSE(Utf16ToUtf8(pair, 1, out, sizeof out)) << "the low surrogate after the length was used";
 }
 
 TEST(Utf, TellsUtf8FromOtherBytes) {
@@ -153,11 +166,20 @@ TEST(Utf, TellsUtf8FromOtherBytes) {
       {"cut at the end", "ab\xE2\x82", false},
       {"a NUL inside a sequence", std::string("\xC3\0", 2), false},
       {"stray continuation", "\x80", false},
+      {"valid, ASCII, then a stray byte",
+       "\xC3\xA9"
+       "a\xFF",
+       false},
+      {"two sequences, then a stray byte", "\xC3\xA9\xE2\x82\xAC\x80", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Label);
     EXPECT_EQ(IsValidUtf8(c.Text), c.Valid);
   }
+  // Only the bytes of the view count.
+  const std::string stray = "\xC3\xA9\xFF";
+  EXPECT_TRUE(IsValidUtf8(std::string_view(stray).substr(0, 2)));
+  EXPECT_FALSE(IsValidUtf8(std::string_view(stray).substr(0, 1)));
 }
 
 TEST(Utf, CutsKeepWholeCharacters) {
