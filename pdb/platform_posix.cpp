@@ -105,9 +105,10 @@ std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity
     ++in; // an undefined byte, or the first of an undefined or cut sequence
     --inLeft;
   }
-  // What a stateful code page still holds, and back to the initial state for the next text.
+  // What a stateful code page still holds (1258 keeps the last letter back in
+  // case a combining mark follows); this also returns to the initial state for
+  // the next text.
   ::iconv(converter, nullptr, nullptr, &next, &outLeft);
-  ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
   GiveBackConverter(converter);
   return static_cast<std::size_t>(next - out);
 }

@@ -111,6 +111,12 @@ const TTextCase Cases[] = {
      "ATA",
      "\xEF\xBE\x84"
      "ATA "},
+    // A name that fills all 32 bytes ends where its field ends, even after an undefined byte.
+    {"western", "31 letters and an undefined byte", 0, std::string(31, 'A') + "\x81",
+     std::string(31, 'A') + "\xEF\xBF\xBD "},
+    // Windows-1258 keeps a letter back until it knows no combining mark follows.
+    {"vietnamese", "Vi\xC3\xAAt Nam", 0, "Vi\xEAt Nam", "Vi\xC3\xAAt Nam"},
+    {"vietnamese", "ending in a letter kept back", 0, "Ph\xF4", "Ph\xC3\xB4"},
     // Without a converter for the code page: every byte that is not ASCII shows as undefined.
     {"no-converter", "Western bytes", 0, "Caf\xE9 M\xFCller", "Caf\xEF\xBF\xBD M\xEF\xBF\xBDller"},
     {"no-converter", "Shift-JIS bytes", 0, "\x83\x81!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},
@@ -153,6 +159,7 @@ TEST_F(HostText, TextsArriveAsUtf8AndAreCutBetweenCharacters) {
     if (c.Group != Group && std::string(c.Group) != "any") continue;
     SCOPED_TRACE(c.Label);
     TSampleHeader header;
+    header.Attributes = 0x0002; // read-only: the byte after the name field is not a NUL
     header.Name = c.Field == 0 ? c.Stored : "Name";
     header.DBType = c.Field == 1 ? c.Stored : "DATA";
     header.CreatorID = c.Field == 2 ? c.Stored : "Krvl";

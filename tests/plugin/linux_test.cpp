@@ -270,6 +270,21 @@ TEST_F(LinuxFiles, ANameTooLongToCopyIsEmpty) {
 }
 #endif
 
+// The first unit past ASCII decides between the quick copy and the full conversion.
+TEST_F(LinuxFiles, NamesWhoseFirstNonAsciiUnitIsSmall) {
+  for (const char16_t unit : {u'\u0080', u'\u07FF', u'\u0800'}) {
+    SCOPED_TRACE(static_cast<int>(unit));
+    std::u16string name = folder.u16string() + u'/';
+    name += unit;
+    name += u"x.pdb";
+    WritePalmFile(fs::path(name), header);
+    const auto wide = WideName(name);
+    char buffer[64] = {};
+    EXPECT_EQ(LoadedPlugin().GetValueW(wide.data(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
+    EXPECT_STREQ(buffer, "Linux");
+  }
+}
+
 // A host that closed its standard input gets descriptor 0 for the next open.
 TEST_F(LinuxFiles, ReadsThroughDescriptorZero) {
   const auto path = folder / "zero.pdb";

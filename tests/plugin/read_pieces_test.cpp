@@ -160,6 +160,10 @@ TEST_F(ReadPieces, HeadersThatNeverArriveWholeAreEmpty) {
       {"end of file after 77 bytes", {.Piece = 7, .Stops = true, .StopAfter = 77, .StopWith = 0}, 12},
       {"end of file at once", {.Stops = true, .StopAfter = 0, .StopWith = 0}, 1},
       {"EIO after 1 byte", {.Piece = 1, .Stops = true, .StopAfter = 1, .StopWith = EIO}, 2},
+      // End of file does not set errno: an EINTR before it must not keep the loop going.
+      {"EINTR, then end of file after 77 bytes",
+       {.Piece = 7, .InterruptEvery = 1, .Stops = true, .StopAfter = 77, .StopWith = 0},
+       24},
   };
   for (const auto& c : cases) {
     for (const int index : {0, 3, 6}) {
