@@ -120,6 +120,7 @@ const TTextCase Cases[] = {
     // Without a converter for the code page: every byte that is not ASCII shows as undefined.
     {"no-converter", "Western bytes", 0, "Caf\xE9 M\xFCller", "Caf\xEF\xBF\xBD M\xEF\xBF\xBDller"},
     {"no-converter", "Shift-JIS bytes", 0, "\x83\x81!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},
+    {"no-converter", "DEL is ASCII", 0, "\x7F\x80", "\x7F\xEF\xBF\xBD"},
     {"no-converter", "32 bytes 0x80", 0, std::string(32, '\x80'),
      [] {
        std::string text;
