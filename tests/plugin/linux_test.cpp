@@ -22,12 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The names of the functions and objects the library offers to others:
-// defined, global or weak, visible symbols of its dynamic symbol table.
-std::set<std::string> ExportedSymbols(const fs::path& library) {
-  const auto bytes = ReadAllBytes(library);
-  std::set<std::string> names;
-  if (bytes.size() < sizeof(Elf64_Ehdr)) return names;
+// Calls `visit(symbol, name)` for every named entry of the library's dynamic symbol table.
+template <typename Visit> void ForEachDynamicSymbol(const std::vector<std::uint8_t>& bytes, Visit visit) {
+  if (bytes.size() < sizeof(Elf64_Ehdr)) return;
   Elf64_Ehdr elf;
   std::memcpy(&elf, bytes.data(), sizeof elf);
   for (unsigned i = 0; i < elf.e_shnum; ++i) {
@@ -39,13 +36,23 @@ std::set<std::string> ExportedSymbols(const fs::path& library) {
     for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
       Elf64_Sym symbol;
       std::memcpy(&symbol, bytes.data() + section.sh_offset + offset, sizeof symbol);
-      const unsigned binding = ELF64_ST_BIND(symbol.st_info);
-      if (symbol.st_shndx == SHN_UNDEF || symbol.st_name == 0) continue;
-      if (binding != STB_GLOBAL && binding != STB_WEAK) continue;
-      if (ELF64_ST_VISIBILITY(symbol.st_other) != STV_DEFAULT) continue;
-      names.insert(reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
+      if (symbol.st_name == 0) continue;
+      visit(symbol, reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
     }
   }
+}
+
+// The names of the functions and objects the library offers to others:
+// defined, global or weak, visible symbols of its dynamic symbol table.
+std::set<std::string> ExportedSymbols(const fs::path& library) {
+  std::set<std::string> names;
+  ForEachDynamicSymbol(ReadAllBytes(library), [&](const Elf64_Sym& symbol, const char* name) {
+    const unsigned binding = ELF64_ST_BIND(symbol.st_info);
+    if (symbol.st_shndx == SHN_UNDEF) return;
+    if (binding != STB_GLOBAL && binding != STB_WEAK) return;
+    if (ELF64_ST_VISIBILITY(symbol.st_other) != STV_DEFAULT) return;
+    names.insert(name);
+  });
   return names;
 }
 
@@ -78,21 +85,9 @@ TElfHardening ReadHardening(const fs::path& library) {
       if (entry.d_tag == DT_FLAGS_1 && (entry.d_un.d_val & DF_1_NOW) != 0) result.BindNow = true;
     }
   }
-  for (unsigned i = 0; i < elf.e_shnum; ++i) {
-    Elf64_Shdr section;
-    std::memcpy(&section, bytes.data() + elf.e_shoff + i * sizeof section, sizeof section);
-    if (section.sh_type != SHT_DYNSYM) continue;
-    Elf64_Shdr strings;
-    std::memcpy(&strings, bytes.data() + elf.e_shoff + section.sh_link * sizeof strings, sizeof strings);
-    for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
-      Elf64_Sym symbol;
-      std::memcpy(&symbol, bytes.data() + section.sh_offset + offset, sizeof symbol);
-      if (symbol.st_shndx == SHN_UNDEF && symbol.st_name != 0) {
-        result.Imports.insert(
-            reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
-      }
-    }
-  }
+  ForEachDynamicSymbol(bytes, [&](const Elf64_Sym& symbol, const char* name) {
+    if (symbol.st_shndx == SHN_UNDEF) result.Imports.insert(name);
+  });
   return result;
 }
 #endif
