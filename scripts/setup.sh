@@ -10,7 +10,8 @@ packages=(
   wine wine64 wine32:i386
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
-  file zip unzip
+  file zip unzip python3
+  doublecmd-plugins locales
 )
 
 # 32-bit Wine, for the 32-bit DLL's tests, comes from the i386 architecture.
