@@ -1,4 +1,5 @@
 #include "tools/wdxprobe/value_format.h"
+#include "pdb/utf.h"
 #include "tools/wdxprobe/interface.h"
 
 #include <algorithm>
@@ -97,6 +98,12 @@ void AppendWideText(std::string& out, std::string_view bytes) {
     }
     AppendUtf8(out, high || low ? 0xFFFD : unit);
   }
+}
+
+// The length of the UTF-8 sequence a lead byte starts; 1 for ASCII and for
+// a byte that starts none.
+std::size_t SequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
 bool IsWide(char32_t c) {
@@ -219,6 +226,19 @@ void AppendHex(std::string& out, std::string_view bytes) {
   }
 }
 
+void AppendValidUtf8(std::string& out, std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::string_view sequence = text.substr(i, SequenceLength(static_cast<unsigned char>(text[i])));
+    if (IsValidUtf8(sequence)) {
+      out += sequence;
+      i += sequence.size();
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+}
+
 std::size_t DisplayWidth(std::string_view utf8) {
   if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     return utf8.size(); // most cells
@@ -226,7 +246,7 @@ std::size_t DisplayWidth(std::string_view utf8) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::size_t length = SequenceLength(lead);
     if (length == 1 || i + length > utf8.size()) {
       ++width; // ASCII, or a byte that starts no sequence
       ++i;

@@ -19,6 +19,10 @@ void AppendShown(std::string& out, int result, std::string_view bytes);
 // value types.
 std::string_view ResultWord(int result);
 
+// Text as the JSON and CSV outputs keep it: every byte that belongs to no
+// UTF-8 sequence becomes U+FFFD (the JSON's "bytes" keeps them exactly).
+void AppendValidUtf8(std::string& out, std::string_view text);
+
 // Lower-case hexadecimal of the bytes.
 void AppendHex(std::string& out, std::string_view bytes);
 

@@ -7,8 +7,6 @@
 #include "tools/wdxprobe/plugin_host.h"
 #include "tools/wdxprobe/value_format.h"
 
-#include "pdb/utf.h"
-
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
@@ -203,22 +201,6 @@ void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fiel
   }
   if (flags)
     std::cout << "Flags of the plug-in as a whole: " << FlagNames(plugin.GetSupportedFieldFlags(-1)) << "\n";
-}
-
-// Text as the JSON and CSV outputs keep it: every byte that belongs to no
-// UTF-8 sequence becomes U+FFFD (the JSON's "bytes" keeps them exactly).
-void AppendValidUtf8(std::string& out, std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    if (lead < 0x80 || IsValidUtf8(text.substr(i, length))) {
-      out += text.substr(i, length);
-      i += length;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
 }
 
 void AppendCell(std::string& out, const TResults& results, std::size_t job, std::size_t column) {
