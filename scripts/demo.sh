@@ -34,7 +34,7 @@ x86_64-w64-mingw32-objdump -p "$windows/wdx_Korvel.wdx" | awk '
   /^Ordinal Base/ { base = $3; print "Ordinal base: " base }
   /^[ \t]*DLL Name:/ { print "Imports from: " $3 }
   /^[ \t]*\[ *[0-9]+\] Content/ { gsub(/[\[\]]/, " "); print "  ordinal " $1 + base ": " $2 }'
-wine "$windows/tools/wdxprobe.exe" "$windows/wdx_Korvel.wdx" --list | tr -d '\r'
+scripts/wine.sh "$windows/tools/wdxprobe.exe" "$windows/wdx_Korvel.wdx" --list | tr -d '\r'
 
 section "Sample Palm databases in $demo/samples"
 "$linux/tools/palm-samples" "$demo/samples"
@@ -44,7 +44,7 @@ section "Through the Linux plug-in"
 "$linux/tools/wdxprobe" "$linux/wdx_Korvel.wdx" --all --delay "$demo/samples" | tee "$demo/linux.txt"
 
 section "Through the Windows plug-in, under Wine"
-wine "$windows/tools/wdxprobe.exe" "$windows/wdx_Korvel.wdx" --all --delay "$demo/samples" | tee "$demo/windows.txt"
+scripts/wine.sh "$windows/tools/wdxprobe.exe" "$windows/wdx_Korvel.wdx" --all --delay "$demo/samples" | tee "$demo/windows.txt"
 
 section "Comparison"
 if cmp -s "$demo/linux.txt" "$demo/windows.txt"; then

@@ -76,15 +76,20 @@ for preset in windows-x64 windows-x86; do
 done
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 check() { # label, command...
-  local label=$1
+  local label=$1 status=0
   shift
-  "$@" --json --delay "$work/samples" | tr -d '\r' > "$work/$label.jsonl"
+  "$@" --json --delay "$work/samples" >"$work/$label.raw" || status=$?
+  # Where 32-bit programs cannot run at all, scripts/wine.sh has said so: the
+  # windows-x86 tests report the same as not run.
+  [ $status -ne 77 ] || { echo "$label: not run"; return; }
+  [ $status -eq 0 ] || fail "$label: exit status $status"
+  tr -d '\r' <"$work/$label.raw" >"$work/$label.jsonl"
   cmp -s "$work/$label.jsonl" "$expected" || fail "$label: values differ from $expected"
   echo "ok: $label"
 }
 check linux build/linux/tools/wdxprobe "$work/linux/wdx_Korvel.wdx"
 WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
-  wine build/windows-x64/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx64"
+  scripts/wine.sh build/windows-x64/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx64"
 WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \
-  wine build/windows-x86/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx"
+  scripts/wine.sh build/windows-x86/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx"
 rm -rf "$work"

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Runs a Windows program under Wine with the loader of its architecture.
+#
+# Debian's `wine` starts every program through the 32-bit loader, which hands
+# 64-bit programs on to the 64-bit one; a kernel built without 32-bit support
+# (some virtual machines) cannot start that loader at all. So a 64-bit
+# program goes straight to the 64-bit loader, and when a 32-bit one cannot
+# run here this says so and exits 77, the code the tests report as not run.
+#
+# Usage: wine.sh PROGRAM.exe [ARGUMENT...]
+set -eu
+program=$1
+loader64=/usr/lib/wine/wine64
+[ -x "$loader64" ] || loader64=$(command -v wine64 || true)
+case $(file -b "$program") in
+PE32+*)
+  if [ -n "$loader64" ]; then
+    WINELOADER=$loader64 exec "$loader64" "$@"
+  fi
+  exec wine "$@"
+  ;;
+esac
+if ! wine --version >/dev/null 2>&1; then
+  echo "NOT RUN: $program is a 32-bit program, and 32-bit Wine cannot start on this machine" \
+    "(its kernel runs no 32-bit programs: $(uname -r))" >&2
+  exit 77
+fi
+exec wine "$@"
