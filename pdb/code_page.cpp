@@ -53,3 +53,14 @@ TCodePageName CodePageName(unsigned codePage) {
   std::to_chars(name.data() + 2, name.data() + name.size() - 1, codePage);
   return name;
 }
+
+std::size_t DoubleByteCut(std::string_view text, std::size_t limit, const TLeadBytes& leadBytes) {
+  std::size_t kept = 0;
+  while (kept < text.size()) {
+    const bool pair = leadBytes[static_cast<unsigned char>(text[kept])] && kept + 1 < text.size();
+    const std::size_t next = kept + (pair ? 2 : 1);
+    if (next > limit) break;
+    kept = next;
+  }
+  return kept;
+}

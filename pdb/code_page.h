@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <bitset>
+#include <cstddef>
 #include <string_view>
 
 // The locale the C library would take for character types: the first of
@@ -18,3 +20,11 @@ unsigned AnsiCodePage(std::string_view locale);
 // The code page's name as iconv knows it: "CP1252", "CP932", ...
 using TCodePageName = std::array<char, 8>;
 TCodePageName CodePageName(unsigned codePage);
+
+// The bytes that start a two-byte character in a double-byte code page (932,
+// 936, 949, 950): a set of 256. A single-byte code page has none.
+using TLeadBytes = std::bitset<256>;
+
+// How many of the first `limit` bytes of text in such a code page can be
+// kept without cutting a two-byte character in two.
+std::size_t DoubleByteCut(std::string_view text, std::size_t limit, const TLeadBytes& leadBytes);

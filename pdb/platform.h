@@ -14,10 +14,11 @@ inline constexpr std::size_t MaxPathLength = 259;
 
 // Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
 // `path`: one open, one read (more only when a read comes back short), one
-// close. True only when it is a regular file that opened and all `size` bytes
-// arrived. Never creates, writes or locks the file, lets others read, write,
-// rename and delete it meanwhile, never blocks on a device or pipe, and closes
-// what it opened on every way out.
+// close. True only when it is a regular file and all `size` bytes arrived.
+// What is not a regular file (a FIFO, a device, a folder) is not read, and
+// where the name alone shows it, not even opened. Never creates, writes or
+// locks the file, lets others read, write, rename and delete it meanwhile,
+// and closes what it opened on every way out.
 #if defined(__GNUC__) && !defined(__clang__)
 [[gnu::access(write_only, 2, 3)]] // lets fortified builds check the read against `size`
 #endif

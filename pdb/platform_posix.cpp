@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -119,15 +120,25 @@ bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   char utf8Path[MaxPathBytes];
   if (!PathForOpen(path, utf8Path)) return false;
 
-  // O_NONBLOCK: a FIFO without a writer or a terminal answers the read at
-  // once with nothing instead of holding the host's thread; a directory fails
-  // the read. O_NOCTTY: opening a terminal must not make it ours.
+  // Only regular files are opened. A FIFO's waiting bytes belong to its
+  // reader, and opening one wakes a writer waiting for a reader, which our
+  // close then kills with SIGPIPE; a device (/dev/zero behind a .pdb link)
+  // is no database. stat() decides before anything is opened, following
+  // links; fstat() confirms it for what was opened, should the name have
+  // been given to something else in between.
+  struct stat status;
+  if (::stat(utf8Path, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  // O_NONBLOCK and O_NOCTTY for that case: a FIFO without a writer opens at
+  // once instead of holding the host's thread, a terminal does not become ours.
   const int fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return false;
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   // Network and FUSE file systems (sshfs, SMB, cloud drives) may hand a
   // regular file over in pieces, and a signal may interrupt the read: read on
-  // from where it stopped. End of file, EAGAIN (a FIFO or device with nothing
-  // to give) and any other error end it.
+  // from where it stopped. End of file and any error (EAGAIN included) end it.
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t got = 0;
   while (got < size) {

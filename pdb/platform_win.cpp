@@ -1,4 +1,6 @@
 // Windows file access and the ANSI code page.
+#include "pdb/code_page.h"
+#include "pdb/device_path.h"
 #include "pdb/platform.h"
 
 #include <windows.h>
@@ -11,9 +13,27 @@ namespace {
 // functions spell them wchar_t.
 const wchar_t* SystemText(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
+// The lead bytes of the ANSI code page, which the host reads our texts in;
+// it is the system's and does not change while a process runs.
+const TLeadBytes& AnsiLeadBytes() {
+  static const TLeadBytes leadBytes = [] {
+    TLeadBytes set;
+    CPINFO info;
+    if (!::GetCPInfo(CP_ACP, &info)) return set;
+    for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+      for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) set.set(byte);
+    }
+    return set;
+  }();
+  return leadBytes;
+}
+
 } // namespace
 
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
+  // A device is never opened: a serial port or the console can hold the open
+  // or the read for ever, and a pipe's bytes belong to its reader.
+  if (NamesDevice(path)) return false;
   // Share read, write and delete: the host, a sync tool or an editor may hold
   // the file open, also to move, rename or replace it, and we must neither
   // fail on that nor refuse them. Windows counts rename and delete as a third
@@ -22,8 +42,7 @@ bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
       ::CreateFileW(SystemText(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  // Reserved device names (CON.pdb, COM1.pdb) and pipes open fine but a read
-  // from them can block for ever: only disk files are read.
+  // What the name did not show (a link to a device, say): only disk files are read.
   bool readable = ::GetFileType(file) == FILE_TYPE_DISK;
   // A network redirector may answer with fewer bytes than asked: read on
   // until all are there, the file ends (a read of 0) or a read fails.
@@ -54,9 +73,13 @@ std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capac
 // The host reads 8-bit values in the ANSI code page, the one the handheld's
 // language used when the user's Windows speaks it: the bytes go out unchanged.
 std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
-  const std::size_t count = std::min(bytes.size(), capacity);
+  const std::size_t count = HostTextCut(bytes, capacity);
   std::copy_n(bytes.data(), count, out);
   return count;
 }
 
-std::size_t HostTextCut(std::string_view text, std::size_t limit) { return std::min(text.size(), limit); }
+// In a double-byte ANSI code page (932, 936, 949, 950) a cut stops before a
+// character that does not fit, so that no lead byte is left alone.
+std::size_t HostTextCut(std::string_view text, std::size_t limit) {
+  return DoubleByteCut(text, limit, AnsiLeadBytes());
+}

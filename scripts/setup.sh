@@ -24,7 +24,27 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && [ $need_i386 -eq 0 ] && exit 0
+# Locales the tests run in: Wine takes its ANSI code page from the locale.
+locales=(ja_JP.UTF-8 ru_RU.UTF-8)
+missing_locales=()
+for name in "${locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "${name%.UTF-8}.utf8" || missing_locales+=("$name")
+done
+
+generate_locales() {
+  [ ${#missing_locales[@]} -gt 0 ] || return 0
+  for name in "${missing_locales[@]}"; do
+    grep -qx "$name UTF-8" /etc/locale.gen || echo "$name UTF-8" >>/etc/locale.gen
+  done
+  locale-gen >/dev/null
+}
+
+if [ ${#missing[@]} -eq 0 ] && [ $need_i386 -eq 0 ]; then
+  [ ${#missing_locales[@]} -eq 0 ] && exit 0
+  [ "$(id -u)" -eq 0 ] || { echo "Missing locales ${missing_locales[*]}: add them to /etc/locale.gen and run locale-gen as root" >&2; exit 1; }
+  generate_locales
+  exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "Missing packages; install them as root with:" >&2
@@ -37,3 +57,4 @@ export DEBIAN_FRONTEND=noninteractive
 [ $need_i386 -eq 0 ] || dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null
+generate_locales

@@ -93,4 +93,30 @@ TEST(CodePage, NamesItAsIconvDoes) {
   EXPECT_STREQ(CodePageName(932).data(), "CP932");
 }
 
+
+TEST(CodePage, DoubleByteCutKeepsWholeCharacters) {
+  TLeadBytes shiftJis; // code page 932: leads 81-9F and E0-FC
+  for (unsigned byte = 0x81; byte <= 0x9F; ++byte) shiftJis.set(byte);
+  for (unsigned byte = 0xE0; byte <= 0xFC; ++byte) shiftJis.set(byte);
+  const std::string memo = "\x83\x81\x83\x82\x92\xA0 "; // "メモ帳 "
+  const std::string katakana = "\xB1\x83\x81"; // a half-width letter, one byte, then メ
+  struct Case {
+    const std::string& Text;
+    std::size_t Limit;
+    std::size_t Kept;
+  };
+  const Case cases[] = {
+      {memo, 0, 0},     {memo, 1, 0},     {memo, 2, 2}, {memo, 3, 2}, {memo, 5, 4},
+      {memo, 6, 6},     {memo, 7, 7},     {memo, 8, 7}, {katakana, 1, 1}, {katakana, 2, 1},
+      {katakana, 3, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.Text) + " to " + std::to_string(c.Limit));
+    EXPECT_EQ(DoubleByteCut(c.Text, c.Limit, shiftJis), c.Kept);
+    EXPECT_EQ(DoubleByteCut(c.Text, c.Limit, TLeadBytes{}), std::min(c.Limit, c.Text.size())); // single-byte
+  }
+  // A lead byte that ends the text has no second byte: it stands alone.
+  EXPECT_EQ(DoubleByteCut("a\x83", 2, shiftJis), 2u);
+}
+
 } // namespace

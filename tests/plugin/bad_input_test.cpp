@@ -153,11 +153,11 @@ TEST(BadInput, EveryCaseGetsItsCodeAndStaysInItsBuffer) {
         .WideFile = WideName(folder / "loop.pdb"),
         .NarrowFile = (folder / "loop.pdb").string(),
         .Index = 4});
-  ASSERT_EQ(::symlink("/dev/null", (folder / "null.pdb").c_str()), 0);
-  both({.Label = "character device",
-        .WideFile = WideName(folder / "null.pdb"),
-        .NarrowFile = (folder / "null.pdb").string(),
-        .Index = 1});
+  for (const char* device : {"/dev/null", "/dev/zero", "/dev/urandom"}) {
+    const fs::path link = folder / (fs::path(device).filename().string() + ".pdb");
+    ASSERT_EQ(::symlink(device, link.c_str()), 0);
+    both({.Label = device, .WideFile = WideName(link), .NarrowFile = link.string(), .Index = 1});
+  }
 #endif
 
   for (const auto& c : cases) EXPECT_EQ(RunCase(c), "") << c.Label;

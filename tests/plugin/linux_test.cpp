@@ -6,17 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <elf.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <set>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -137,14 +140,38 @@ protected:
   TSampleHeader header;
 };
 
-TEST_F(LinuxFiles, AFifoIsEmptyAtOnce) {
+TEST_F(LinuxFiles, AFifoIsNeverOpened) {
   const auto fifo = folder / "x.pdb";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   char buffer[64];
-  const auto start = std::chrono::steady_clock::now();
+  // Bytes waiting in the pipe belong to its reader: not one may be taken.
+  const TSampleBytes bytes = EncodeSampleHeader(header);
+  const std::string waiting = std::string(bytes.begin(), bytes.end()) + "and more";
+  const int both = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(both, 0);
+  ASSERT_EQ(::write(both, waiting.data(), waiting.size()), static_cast<ssize_t>(waiting.size()));
   for (const int index : {0, 3, 6}) EXPECT_EQ(AskText(fifo.c_str(), index, buffer), FieldEmpty);
-  // A blocking open or read would never return at all; this only documents it.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  std::string left(waiting.size() + 1, '\0');
+  EXPECT_EQ(::read(both, left.data(), left.size()), static_cast<ssize_t>(waiting.size()));
+  left.resize(waiting.size());
+  EXPECT_EQ(left, waiting);
+  ::close(both);
+
+  // A writer waiting in open() for a reader must go on waiting: an open
+  // would wake it, and the close after it kill it with SIGPIPE.
+  std::atomic<bool> opened{false};
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    opened = true;
+    if (fd >= 0) ::close(fd);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  for (const int index : {0, 3, 6}) EXPECT_EQ(AskText(fifo.c_str(), index, buffer), FieldEmpty);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(opened);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // lets the writer go
+  writer.join();
+  ::close(reader);
 }
 
 TEST_F(LinuxFiles, NamesThatAreNotUtf8StillOpen) {
