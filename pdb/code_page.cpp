@@ -9,13 +9,31 @@ struct TLanguageCodePage {
   unsigned CodePage;
 };
 
-// As Windows chooses: the languages whose ANSI code page is not 1252.
+// As Windows chooses: the default ANSI code page of each of its locales, as
+// Microsoft's National Language Support reference lists it, for every
+// language whose code page is not 1252. Languages Windows gives no ANSI code
+// page at all (Hindi, Georgian, Armenian, ...) keep 1252, as does Windows.
+// Sorted by code page.
 constexpr TLanguageCodePage LanguageCodePages[] = {
-    {"ja", 932},  {"ko", 949},  {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251},
-    {"mk", 1251}, {"sr", 1251}, {"pl", 1250}, {"cs", 1250}, {"sk", 1250}, {"hu", 1250},
-    {"sl", 1250}, {"hr", 1250}, {"ro", 1250}, {"sq", 1250}, {"bs", 1250}, {"el", 1253},
-    {"tr", 1254}, {"az", 1254}, {"he", 1255}, {"ar", 1256}, {"fa", 1256}, {"ur", 1256},
-    {"lt", 1257}, {"lv", 1257}, {"et", 1257}, {"vi", 1258}, {"th", 874},
+    {"th", 874},   {"ja", 932},  {"ko", 949},  {"sq", 1250}, {"bs", 1250}, {"hr", 1250},  {"cs", 1250},
+    {"hu", 1250},  {"pl", 1250}, {"ro", 1250}, {"sk", 1250}, {"sl", 1250}, {"tk", 1250},  {"ba", 1251},
+    {"be", 1251},  {"bg", 1251}, {"kk", 1251}, {"ky", 1251}, {"mk", 1251}, {"mn", 1251},  {"ru", 1251},
+    {"sah", 1251}, {"sr", 1251}, {"tg", 1251}, {"tt", 1251}, {"uk", 1251}, {"el", 1253},  {"az", 1254},
+    {"tr", 1254},  {"uz", 1254}, {"he", 1255}, {"ar", 1256}, {"fa", 1256}, {"prs", 1256}, {"ug", 1256},
+    {"ur", 1256},  {"et", 1257}, {"lt", 1257}, {"lv", 1257}, {"vi", 1258},
+};
+
+// Languages written in two scripts, whose locale names the other one in its modifier.
+struct TScriptCodePage {
+  std::string_view Language;
+  std::string_view Modifier;
+  unsigned CodePage;
+};
+constexpr TScriptCodePage ScriptCodePages[] = {
+    {"sr", "latin", 1250},
+    {"az", "cyrillic", 1251},
+    {"bs", "cyrillic", 1251},
+    {"uz", "cyrillic", 1251},
 };
 
 constexpr unsigned WesternCodePage = 1252;
@@ -41,7 +59,9 @@ unsigned AnsiCodePage(std::string_view locale) {
     // Traditional characters in Taiwan, Hong Kong and Macao, simplified elsewhere.
     return (territory == "TW" || territory == "HK" || territory == "MO") ? 950 : 936;
   }
-  if (language == "sr" && modifier == "latin") return 1250; // Serbian in Latin script
+  for (const auto& entry : ScriptCodePages) {
+    if (entry.Language == language && entry.Modifier == modifier) return entry.CodePage;
+  }
   for (const auto& entry : LanguageCodePages) {
     if (entry.Language == language) return entry.CodePage;
   }

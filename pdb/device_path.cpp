@@ -7,9 +7,9 @@ namespace {
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 bool StartsWith(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char16_t a, char16_t b) {
-           return AsciiUpper(a) == AsciiUpper(b);
-         });
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(),
+                    [](char16_t a, char16_t b) { return AsciiUpper(a) == AsciiUpper(b); });
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -23,7 +23,8 @@ bool InDeviceNamespace(std::u16string_view path) {
   if (path[2] == u'.') return true;
   if (path[2] != u'?') return false;
   const std::u16string_view rest = path.substr(4);
-  const bool drive = rest.size() >= 2 && rest[1] == u':' && AsciiUpper(rest[0]) >= u'A' && AsciiUpper(rest[0]) <= u'Z';
+  const bool drive =
+      rest.size() >= 2 && rest[1] == u':' && AsciiUpper(rest[0]) >= u'A' && AsciiUpper(rest[0]) <= u'Z';
   return !drive && !StartsWith(rest, u"UNC\\") && !StartsWith(rest, u"Volume{");
 }
 

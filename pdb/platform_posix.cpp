@@ -99,6 +99,9 @@ std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity
   while (inLeft > 0) {
     if (::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<std::size_t>(-1)) break;
     if (errno != EILSEQ && errno != EINVAL) break; // E2BIG: full
+    // A letter the converter holds back (1255 and 1258 wait for a combining
+    // mark) stood before the undefined byte: it goes out first.
+    if (::iconv(converter, nullptr, nullptr, &next, &outLeft) == static_cast<std::size_t>(-1)) break;
     if (outLeft < ReplacementCharacter.size()) break;
     std::memcpy(next, ReplacementCharacter.data(), ReplacementCharacter.size());
     next += ReplacementCharacter.size();

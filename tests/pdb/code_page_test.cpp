@@ -57,6 +57,25 @@ TEST(CodePage, FollowsTheLanguageOfTheLocale) {
       {"et_EE", 1257},
       {"vi_VN", 1258},
       {"th_TH.UTF-8", 874},
+      {"kk_KZ.UTF-8", 1251},
+      {"ky_KG", 1251},
+      {"tt_RU", 1251},
+      {"mn_MN", 1251},
+      {"ba_RU", 1251},
+      {"sah_RU", 1251},
+      {"tg_TJ", 1251},
+      {"uz_UZ", 1254},
+      {"uz_UZ@cyrillic", 1251},
+      {"az_AZ@cyrillic", 1251},
+      {"bs_BA@cyrillic", 1251},
+      {"sr_RS@cyrillic", 1251},
+      {"tk_TM", 1250},
+      {"ug_CN", 1256},
+      {"prs_AF", 1256},
+      {"ps_AF", 1252},
+      {"hi_IN", 1252},
+      {"ka_GE", 1252},
+      {"s_RU", 1252},
       {"jam_JM", 1252},
       {"rus", 1252},
       {"j", 1252},
@@ -93,22 +112,20 @@ TEST(CodePage, NamesItAsIconvDoes) {
   EXPECT_STREQ(CodePageName(932).data(), "CP932");
 }
 
-
 TEST(CodePage, DoubleByteCutKeepsWholeCharacters) {
   TLeadBytes shiftJis; // code page 932: leads 81-9F and E0-FC
   for (unsigned byte = 0x81; byte <= 0x9F; ++byte) shiftJis.set(byte);
   for (unsigned byte = 0xE0; byte <= 0xFC; ++byte) shiftJis.set(byte);
   const std::string memo = "\x83\x81\x83\x82\x92\xA0 "; // "メモ帳 "
-  const std::string katakana = "\xB1\x83\x81"; // a half-width letter, one byte, then メ
+  const std::string katakana = "\xB1\x83\x81";          // a half-width letter, one byte, then メ
   struct Case {
     const std::string& Text;
     std::size_t Limit;
     std::size_t Kept;
   };
   const Case cases[] = {
-      {memo, 0, 0},     {memo, 1, 0},     {memo, 2, 2}, {memo, 3, 2}, {memo, 5, 4},
-      {memo, 6, 6},     {memo, 7, 7},     {memo, 8, 7}, {katakana, 1, 1}, {katakana, 2, 1},
-      {katakana, 3, 3},
+      {memo, 0, 0}, {memo, 1, 0}, {memo, 2, 2},     {memo, 3, 2},     {memo, 5, 4},     {memo, 6, 6},
+      {memo, 7, 7}, {memo, 8, 7}, {katakana, 1, 1}, {katakana, 2, 1}, {katakana, 3, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.Text) + " to " + std::to_string(c.Limit));

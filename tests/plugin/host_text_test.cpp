@@ -34,7 +34,7 @@ extern "C" iconv_t iconv_open(const char* to, const char* from) {
 namespace {
 
 struct TTextCase {
-  const char* Group; // "western" (Windows-1252), "cyrillic" (1251), "japanese" (932), or "any"
+  const char* Group; // "western" (Windows-1252), "cyrillic" (1251), "japanese" (932), ..., or "any"
   const char* Label;
   int Field; // 0 name, 1 type, 2 creator
   std::string Stored;
@@ -117,6 +117,14 @@ const TTextCase Cases[] = {
     // Windows-1258 keeps a letter back until it knows no combining mark follows.
     {"vietnamese", "Vi\xC3\xAAt Nam", 0, "Vi\xEAt Nam", "Vi\xC3\xAAt Nam"},
     {"vietnamese", "ending in a letter kept back", 0, "Ph\xF4", "Ph\xC3\xB4"},
+    {"vietnamese", "a letter kept back, then an undefined byte", 0,
+     "Ab\x81"
+     "cd",
+     "Ab\xEF\xBF\xBD"
+     "cd"},
+    // Windows-1255 keeps letters back too, for the points that may follow.
+    {"hebrew", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 0, "\xF9\xEC\xE5\xED", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"},
+    {"hebrew", "a letter kept back, then an undefined byte", 0, "\xE0\x81z", "\xD7\x90\xEF\xBF\xBDz"},
     // Without a converter for the code page: every byte that is not ASCII shows as undefined.
     {"no-converter", "Western bytes", 0, "Caf\xE9 M\xFCller", "Caf\xEF\xBF\xBD M\xEF\xBF\xBDller"},
     {"no-converter", "Shift-JIS bytes", 0, "\x83\x81!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},

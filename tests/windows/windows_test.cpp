@@ -390,7 +390,8 @@ TEST_F(WindowsFiles, PipesAndDevicesAreNeverOpened) {
   EXPECT_EQ(Ask(fs::path(pipeName), 0, buffer), FieldEmpty);
   EXPECT_EQ(Ask(fs::path(L"\\\\?\\pipe\\korvel-test.pdb"), 0, buffer), FieldEmpty);
   EXPECT_FALSE(::ConnectNamedPipe(pipe, nullptr));
-  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING)) << "the plug-in connected to the pipe";
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING))
+      << "the plug-in connected to the pipe";
   EXPECT_EQ(Ask(folder / "CON.pdb", 0, buffer), FieldEmpty);
   EXPECT_EQ(Ask(folder / "COM1.pdb", 3, buffer), FieldEmpty);
   EXPECT_EQ(Ask(folder / "NUL.pdb", 6, buffer), FieldEmpty);
