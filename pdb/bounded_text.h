@@ -1,5 +1,6 @@
-// Short texts of a fixed capacity that live on the stack: the values of a
-// request are at most 33 bytes, so none of them needs the heap.
+// Short texts of a fixed capacity that live on the stack: every value of a
+// request has a known upper bound (a name converted to host text, its
+// suffix), so none of them needs the heap.
 #pragma once
 
 #include <algorithm>

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -74,24 +75,38 @@ bool ExtensionMatches(const char16_t* fileName) {
   return false;
 }
 
-int AnswerValueRequest(const char16_t* fileName, int fieldIndex, void* value, int size, int flags) {
+namespace {
+
+// The answer to a request that needs neither the file nor its name: an
+// unknown field, or a host that asks with DelayIfSlow first.
+std::optional<int> AnswerWithoutName(int fieldIndex, int flags) {
   if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
-  // The cheap checks come first: neither of them touches the file.
   if ((flags & DelayIfSlow) != 0) return FieldDelayed;
+  return std::nullopt;
+}
+
+int AnswerNamed(const char16_t* fileName, int fieldIndex, void* value, int size) {
+  // The extension is checked before the file is touched.
   if (!ExtensionMatches(fileName)) return FieldDelayed;
   const bool isDate = std::find(DateFields.begin(), DateFields.end(), fieldIndex) != DateFields.end();
   return isDate ? AnswerDate(fileName, fieldIndex, value, size)
                 : AnswerText(fileName, fieldIndex, value, size);
 }
 
+} // namespace
+
+int AnswerValueRequest(const char16_t* fileName, int fieldIndex, void* value, int size, int flags) {
+  if (const auto early = AnswerWithoutName(fieldIndex, flags)) return *early;
+  return AnswerNamed(fileName, fieldIndex, value, size);
+}
+
 int AnswerValueRequest(const char* fileName, int fieldIndex, void* value, int size, int flags) {
   // Requests that are answered without the name need no conversion.
-  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
-  if ((flags & DelayIfSlow) != 0) return FieldDelayed;
+  if (const auto early = AnswerWithoutName(fieldIndex, flags)) return *early;
   char16_t name[NameBufferUnits];
   const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, NameBufferUnits);
-  if (needed < NameBufferUnits) return AnswerValueRequest(name, fieldIndex, value, size, flags);
+  if (needed < NameBufferUnits) return AnswerNamed(name, fieldIndex, value, size);
   std::vector<char16_t> longName(needed + 1);
   SystemNameToUtf16(fileName, longName.data(), longName.size());
-  return AnswerValueRequest(longName.data(), fieldIndex, value, size, flags);
+  return AnswerNamed(longName.data(), fieldIndex, value, size);
 }

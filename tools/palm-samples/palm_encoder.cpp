@@ -11,8 +11,10 @@ std::int64_t SecondsSince(std::chrono::sys_days epoch, int year, unsigned month,
   return (date - epoch).count() * 86400LL + hour * 3600LL + minute * 60LL + second;
 }
 
-void PutBigEndian(std::string& bytes, std::uint32_t value, std::size_t width) {
-  for (std::size_t i = 0; i < width; ++i) bytes += static_cast<char>(value >> (8 * (width - 1 - i)));
+void AppendBigEndian(std::string& bytes, std::uint32_t value, std::size_t width) {
+  std::uint8_t out[4];
+  PutBigEndian(out, value, width);
+  bytes.append(reinterpret_cast<const char*>(out), width);
 }
 
 } // namespace
@@ -41,13 +43,13 @@ std::string EncodePalmDatabase(const TSampleHeader& header, bool resourceDatabas
   for (std::uint32_t i = 0; i < header.NumRecords; ++i) {
     const std::string record = "record " + std::to_string(i + 1) + '\0';
     if (resourceDatabase) {
-      bytes += "tSTR";                  // resource type
-      PutBigEndian(bytes, 1000 + i, 2); // resource id
+      bytes += "tSTR";                     // resource type
+      AppendBigEndian(bytes, 1000 + i, 2); // resource id
     }
-    PutBigEndian(bytes, static_cast<std::uint32_t>(offset), 4);
+    AppendBigEndian(bytes, static_cast<std::uint32_t>(offset), 4);
     if (!resourceDatabase) {
-      PutBigEndian(bytes, 0x40, 1);         // attributes: dirty
-      PutBigEndian(bytes, 0x6F0000 + i, 3); // unique id
+      AppendBigEndian(bytes, 0x40, 1);         // attributes: dirty
+      AppendBigEndian(bytes, 0x6F0000 + i, 3); // unique id
     }
     offset += record.size();
     records += record;

@@ -25,10 +25,13 @@ struct TSampleHeader {
 
 using TSampleBytes = std::array<std::uint8_t, 78>;
 
+// Writes the `width` low bytes of `value` at `out`, the most significant first.
+inline void PutBigEndian(std::uint8_t* out, std::uint32_t value, std::size_t width) {
+  for (std::size_t i = 0; i < width; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+}
+
 inline void PutBigEndian(TSampleBytes& bytes, std::size_t offset, std::uint32_t value, std::size_t width) {
-  for (std::size_t i = 0; i < width; ++i) {
-    bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
-  }
+  PutBigEndian(bytes.data() + offset, value, width);
 }
 
 inline void PutText(TSampleBytes& bytes, std::size_t offset, const std::string& text, std::size_t width) {

@@ -85,8 +85,8 @@ struct TParser {
   }
 };
 
-// What follows the last dot of the name's last component; the whole name when
-// it has no dot, so that it equals no extension but "".
+// What follows the last dot of the name's last component; empty when it has
+// no dot, as when it ends in one.
 std::string_view Extension(std::string_view fileName) {
   const std::size_t separator = fileName.find_last_of("/\\");
   if (separator != std::string_view::npos) fileName.remove_prefix(separator + 1);
