@@ -98,19 +98,11 @@ bool Utf16ToUtf8(const char16_t* text, std::size_t length, char* out, std::size_
     } else if (codePoint >= 0xD800 && codePoint <= 0xDFFF) {
       return false;
     }
-    bool fits;
-    if (codePoint < 0x80) {
-      fits = put(codePoint);
-    } else if (codePoint < 0x800) {
-      fits = put(0xC0 | (codePoint >> 6)) && put(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-      fits = put(0xE0 | (codePoint >> 12)) && put(0x80 | ((codePoint >> 6) & 0x3F)) &&
-             put(0x80 | (codePoint & 0x3F));
-    } else {
-      fits = put(0xF0 | (codePoint >> 18)) && put(0x80 | ((codePoint >> 12) & 0x3F)) &&
-             put(0x80 | ((codePoint >> 6) & 0x3F)) && put(0x80 | (codePoint & 0x3F));
+    char bytes[4];
+    const std::size_t count = EncodeUtf8(codePoint, bytes);
+    for (std::size_t k = 0; k < count; ++k) {
+      if (!put(static_cast<unsigned char>(bytes[k]))) return false;
     }
-    if (!fits) return false;
   }
   if (capacity == 0) return false;
   out[used] = 0;
@@ -140,4 +132,34 @@ std::size_t Utf8PrefixLength(std::string_view text, std::size_t limit) {
   std::size_t length = limit;
   while (length > 0 && IsContinuation(static_cast<unsigned char>(text[length]))) --length;
   return length;
+}
+
+std::size_t DecodeUtf8(std::string_view text, char32_t& codePoint) {
+  if (text.empty()) return 0;
+  return static_cast<std::size_t>(
+      DecodeSequence(reinterpret_cast<const unsigned char*>(text.data()), text.size(), codePoint));
+}
+
+std::size_t EncodeUtf8(char32_t codePoint, char* out) {
+  auto byte = [](char32_t value) { return static_cast<char>(static_cast<unsigned char>(value)); };
+  if (codePoint < 0x80) {
+    out[0] = byte(codePoint);
+    return 1;
+  }
+  if (codePoint < 0x800) {
+    out[0] = byte(0xC0 | (codePoint >> 6));
+    out[1] = byte(0x80 | (codePoint & 0x3F));
+    return 2;
+  }
+  if (codePoint < 0x10000) {
+    out[0] = byte(0xE0 | (codePoint >> 12));
+    out[1] = byte(0x80 | ((codePoint >> 6) & 0x3F));
+    out[2] = byte(0x80 | (codePoint & 0x3F));
+    return 3;
+  }
+  out[0] = byte(0xF0 | (codePoint >> 18));
+  out[1] = byte(0x80 | ((codePoint >> 12) & 0x3F));
+  out[2] = byte(0x80 | ((codePoint >> 6) & 0x3F));
+  out[3] = byte(0x80 | (codePoint & 0x3F));
+  return 4;
 }

@@ -22,6 +22,15 @@ bool Utf16ToUtf8(const char16_t* text, std::size_t length, char* out, std::size_
 // forms, no encoded surrogates, nothing above U+10FFFF); ASCII is UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+// The length of the well-formed UTF-8 sequence that `text` starts with (1 for
+// ASCII), its code point in `codePoint`; 0 when the text is empty or its
+// first byte starts no such sequence.
+std::size_t DecodeUtf8(std::string_view text, char32_t& codePoint);
+
+// Writes the UTF-8 form of a code point (at most U+10FFFF, not a surrogate)
+// to `out` and returns its length, 1 to 4.
+std::size_t EncodeUtf8(char32_t codePoint, char* out);
+
 // The length of the longest prefix of at most `limit` bytes that does not end
 // inside a UTF-8 sequence: cutting there keeps whole characters only.
 std::size_t Utf8PrefixLength(std::string_view text, std::size_t limit);

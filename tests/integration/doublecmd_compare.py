@@ -38,13 +38,14 @@ def main(panel_path, expected_path, *literals):
     for line in open(expected_path, encoding="utf-8"):
         entry = json.loads(line)
         expected_files += 1
-        got = rows.get(entry["file"])
+        file = entry["file"].replace("\\", "/").rsplit("/", 1)[-1]  # the panel shows names only
+        got = rows.get(file)
         if got is None or len(got) != len(entry["fields"]):
-            problems.append(f"{entry['file']}: row missing or incomplete: {got}")
+            problems.append(f"{file}: row missing or incomplete: {got}")
             continue
         for field, cell in zip(entry["fields"], got):
             if not cell_matches(field, cell):
-                problems.append(f"{entry['file']} {field['name']}: panel {cell!r}, host {field['shown']!r}")
+                problems.append(f"{file} {field['name']}: panel {cell!r}, host {field['shown']!r}")
     if len(rows) != expected_files:
         problems.append(f"{len(rows)} rows in the panel, {expected_files} files")
     for literal in literals:

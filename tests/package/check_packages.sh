@@ -78,7 +78,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 check() { # label, command...
   local label=$1 status=0
   shift
-  "$@" --json --delay "$work/samples" >"$work/$label.raw" || status=$?
+  (cd "$work" && "$@" --json --delay samples) >"$work/$label.raw" || status=$?
   # Where 32-bit programs cannot run at all, scripts/wine.sh has said so: the
   # windows-x86 tests report the same as not run.
   [ $status -ne 77 ] || { echo "$label: not run"; return; }
@@ -87,9 +87,9 @@ check() { # label, command...
   cmp -s "$work/$label.jsonl" "$expected" || fail "$label: values differ from $expected"
   echo "ok: $label"
 }
-check linux build/linux/tools/wdxprobe "$work/linux/wdx_Korvel.wdx"
+check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux/wdx_Korvel.wdx"
 WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
-  scripts/wine.sh build/windows-x64/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx64"
+  "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x64/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx64"
 WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \
-  scripts/wine.sh build/windows-x86/tools/wdxprobe.exe "$work/windows/wdx_Korvel.wdx"
+  "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x86/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx"
 rm -rf "$work"

@@ -64,22 +64,30 @@ void AppendWords(std::string& out, std::string_view bytes, char separator, std::
 }
 
 void AppendUtf8(std::string& out, char32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  char bytes[4];
+  out.append(bytes, EncodeUtf8(codePoint, bytes));
+}
+
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
+
+// Calls `visit(codePoint, sequence)` for each character of the text; a byte
+// that belongs to no well-formed sequence comes as U+FFFD with that byte.
+template <typename Visit> void ForEachCharacter(std::string_view text, Visit visit) {
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t codePoint = 0;
+    std::size_t length = DecodeUtf8(text.substr(i), codePoint);
+    if (length == 0) {
+      codePoint = 0xFFFD;
+      length = 1;
+    }
+    visit(codePoint, text.substr(i, length));
+    i += length;
   }
 }
+
+// C0 controls, DEL and C1 controls: what moves a terminal's cursor, clears
+// it or starts an escape sequence.
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 // UTF-16 as shown: a surrogate without its partner is U+FFFD.
 void AppendWideText(std::string& out, std::string_view bytes) {
@@ -98,12 +106,6 @@ void AppendWideText(std::string& out, std::string_view bytes) {
     }
     AppendUtf8(out, high || low ? 0xFFFD : unit);
   }
-}
-
-// The length of the UTF-8 sequence a lead byte starts; 1 for ASCII and for
-// a byte that starts none.
-std::size_t SequenceLength(unsigned char lead) {
-  return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
 bool IsWide(char32_t c) {
@@ -227,16 +229,26 @@ void AppendHex(std::string& out, std::string_view bytes) {
 }
 
 void AppendValidUtf8(std::string& out, std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const std::string_view sequence = text.substr(i, SequenceLength(static_cast<unsigned char>(text[i])));
-    if (IsValidUtf8(sequence)) {
-      out += sequence;
-      i += sequence.size();
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
+  ForEachCharacter(text, [&](char32_t codePoint, std::string_view sequence) {
+    out += codePoint == 0xFFFD && sequence.size() == 1 ? ReplacementCharacter : sequence;
+  });
+}
+
+void AppendVisible(std::string& out, std::string_view text, std::string_view keptControls) {
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+    out += text; // most cells
+    return;
   }
+  ForEachCharacter(text, [&](char32_t codePoint, std::string_view sequence) {
+    if (IsControl(codePoint) && keptControls.find(static_cast<char>(codePoint)) == std::string_view::npos) {
+      static constexpr char Digits[] = "0123456789abcdef";
+      out += "\\u00";
+      out += Digits[codePoint >> 4];
+      out += Digits[codePoint & 15];
+    } else {
+      out += codePoint == 0xFFFD && sequence.size() == 1 ? ReplacementCharacter : sequence;
+    }
+  });
 }
 
 std::size_t DisplayWidth(std::string_view utf8) {
@@ -244,18 +256,8 @@ std::size_t DisplayWidth(std::string_view utf8) {
     return utf8.size(); // most cells
   }
   std::size_t width = 0;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = SequenceLength(lead);
-    if (length == 1 || i + length > utf8.size()) {
-      ++width; // ASCII, or a byte that starts no sequence
-      ++i;
-      continue;
-    }
-    char32_t codePoint = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) codePoint = (codePoint << 6) | (utf8[i + k] & 0x3F);
+  ForEachCharacter(utf8, [&](char32_t codePoint, std::string_view) {
     width += IsCombining(codePoint) ? 0u : IsWide(codePoint) ? 2u : 1u;
-    i += length;
-  }
+  });
   return width;
 }

@@ -23,6 +23,12 @@ std::string_view ResultWord(int result);
 // UTF-8 sequence becomes U+FFFD (the JSON's "bytes" keeps them exactly).
 void AppendValidUtf8(std::string& out, std::string_view text);
 
+// Text as the table and CSV outputs show it: valid UTF-8 as AppendValidUtf8
+// gives it, and every control character (C0, DEL, C1), which could move a
+// terminal's cursor or start an escape sequence, written visibly as \u001b,
+// \u007f, \u0085, ... except those in `keptControls`.
+void AppendVisible(std::string& out, std::string_view text, std::string_view keptControls = {});
+
 // Lower-case hexadecimal of the bytes.
 void AppendHex(std::string& out, std::string_view bytes);
 
@@ -31,5 +37,6 @@ void AppendHex(std::string& out, std::string_view bytes);
 void AppendFileTime(std::string& out, std::uint64_t fileTime);
 
 // Columns a terminal gives the UTF-8 text: East Asian wide characters take
-// two, combining marks none, everything else one.
+// two, combining marks none, everything else one (a byte in no UTF-8
+// sequence too, as it shows as U+FFFD).
 std::size_t DisplayWidth(std::string_view utf8);

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <thread>
 
@@ -35,14 +36,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int ExitOk = 0;
-constexpr int ExitMissingFile = 1;
-constexpr int ExitUsage = 2; // also: the plug-in cannot be used, a field or unit it does not have
+constexpr int ExitMissingFile = 1; // also: a file or folder that cannot be read
+constexpr int ExitUsage = 2;       // also: the plug-in cannot be used, a field or unit it does not have
 
 constexpr const char* UsageLine = "Usage: wdxprobe [OPTIONS] PLUGIN [PATH...]";
 
 constexpr const char* ExitCodes = "Exit status:\n"
                                   "  0  every file was asked about\n"
-                                  "  1  a PATH does not exist (the others are still shown)\n"
+                                  "  1  a PATH does not exist, or a file or folder cannot be read (the\n"
+                                  "     others are still shown)\n"
                                   "  2  a usage error, a field or unit the plug-in does not have, or a\n"
                                   "     plug-in that cannot be loaded or lacks a required export\n";
 
@@ -69,11 +71,8 @@ struct TColumn {
 };
 
 struct TFileJob {
-  std::string Path;      // UTF-8
-  std::size_t ShownFrom; // the name printed starts here: relative to the folder it was found in
-  std::string Bytes;     // every value's bytes, one after the other
-
-  std::string_view Shown() const { return std::string_view(Path).substr(ShownFrom); }
+  std::string Path;  // UTF-8, as given: a folder argument joined with the path found in it
+  std::string Bytes; // every value's bytes, one after the other
 };
 
 // The values of all files, file after file, a column each.
@@ -152,6 +151,13 @@ TValueRef AskAsHostDoes(const TContentPlugin& plugin, const TPluginFileName& nam
   return second;
 }
 
+// What the plug-in or the file system gave, as it may reach a terminal.
+std::string Visible(std::string_view text) {
+  std::string shown;
+  AppendVisible(shown, text);
+  return shown;
+}
+
 std::string_view TypeName(int type) {
   static constexpr std::string_view Names[] = {"",         "int32",   "int64",    "float",  "date",
                                                "time",     "boolean", "choice",   "string", "fulltext",
@@ -172,12 +178,13 @@ std::string FlagNames(int flags) {
 
 void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fields) {
   std::cout << "Detect string: "
-            << (plugin.GetDetectString ? DetectString(plugin) : std::string("(no ContentGetDetectString)"))
+            << (plugin.GetDetectString ? Visible(DetectString(plugin))
+                                       : std::string("(no ContentGetDetectString)"))
             << "\n";
   const bool flags = plugin.GetSupportedFieldFlags != nullptr;
   const bool sort = plugin.GetDefaultSortOrder != nullptr;
   std::size_t nameWidth = 4;
-  for (const auto& field : fields) nameWidth = std::max(nameWidth, DisplayWidth(field.Name));
+  for (const auto& field : fields) nameWidth = std::max(nameWidth, DisplayWidth(Visible(field.Name)));
   auto line = [&](const std::string& index, const std::string& name, const std::string& type,
                   const std::string& flagText, const std::string& sortText, const std::string& units) {
     std::string text(index.size() < 5 ? 5 - index.size() : 0, ' ');
@@ -194,10 +201,10 @@ void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fiel
     const std::string sortText = !sort                                         ? ""
                                  : plugin.GetDefaultSortOrder(field.Index) < 0 ? "descending"
                                                                                : "ascending";
-    line(std::to_string(field.Index), field.Name,
+    line(std::to_string(field.Index), Visible(field.Name),
          std::to_string(field.Type) + " " + std::string(TypeName(field.Type)),
          flags ? FlagNames(plugin.GetSupportedFieldFlags(field.Index)) : "", sortText,
-         field.Units.empty() ? "(none)" : JoinedUnits(field));
+         field.Units.empty() ? "(none)" : Visible(JoinedUnits(field)));
   }
   if (flags)
     std::cout << "Flags of the plug-in as a whole: " << FlagNames(plugin.GetSupportedFieldFlags(-1)) << "\n";
@@ -214,23 +221,22 @@ void PrintTable(const std::vector<TColumn>& columns, const TResults& results, st
   std::string cells;
   std::vector<std::pair<std::size_t, std::size_t>> spans; // offset, length of each cell, row by row
   spans.reserve((results.Jobs.size() + 1) * (columns.size() + 1));
+  // One line per file, and nothing a terminal would act on: control
+  // characters, line breaks and tabs included, are shown escaped.
   auto add = [&](std::string_view text) {
     const std::size_t start = cells.size();
-    cells += text;
+    AppendVisible(cells, text);
     spans.emplace_back(start, cells.size() - start);
   };
   add("File");
   for (const auto& column : columns) add(column.Title);
+  std::string value;
   for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
-    add(results.Jobs[job].Shown());
+    add(results.Jobs[job].Path);
     for (std::size_t column = 0; column < columns.size(); ++column) {
-      const std::size_t start = cells.size();
-      AppendCell(cells, results, job, column);
-      // One line per file: line breaks and tabs inside a value become spaces.
-      std::replace_if(
-          cells.begin() + static_cast<long>(start), cells.end(),
-          [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
-      spans.emplace_back(start, cells.size() - start);
+      value.clear();
+      AppendCell(value, results, job, column);
+      add(value);
     }
   }
   const std::size_t perRow = columns.size() + 1;
@@ -253,10 +259,11 @@ void PrintTable(const std::vector<TColumn>& columns, const TResults& results, st
 }
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted,
-// quotes doubled; lines end with CR LF.
+// quotes doubled; lines end with CR LF. Tabs and line breaks stay as they
+// are, inside the quotes; every other control character is shown escaped.
 void AppendCsvField(std::string& out, std::string_view text) {
   std::string clean;
-  AppendValidUtf8(clean, text);
+  AppendVisible(clean, text, "\t\r\n");
   if (clean.find_first_of(",\"\r\n") == std::string::npos) {
     out += clean;
     return;
@@ -278,7 +285,7 @@ void PrintCsv(const std::vector<TColumn>& columns, const TResults& results, std:
   out += "\r\n";
   std::string cell;
   for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
-    AppendCsvField(out, results.Jobs[job].Shown());
+    AppendCsvField(out, results.Jobs[job].Path);
     for (std::size_t column = 0; column < columns.size(); ++column) {
       out += ',';
       cell.clear();
@@ -317,7 +324,7 @@ void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std
       values.push_back(entry);
     }
     std::string file;
-    AppendValidUtf8(file, results.Jobs[job].Shown());
+    AppendValidUtf8(file, results.Jobs[job].Path);
     const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
     out += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     out += '\n';
@@ -331,22 +338,22 @@ struct TFolderEntry {
 };
 
 // The entries of one folder, sorted by name. Links to folders are neither
-// files nor folders to descend into.
-std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
-  std::vector<TFolderEntry> entries;
+// files nor folders to descend into. False when the folder cannot be read.
+bool FolderEntries(const std::string& folder, std::vector<TFolderEntry>& entries) {
 #if defined(_WIN32)
   std::error_code error;
-  for (const auto& entry :
-       fs::directory_iterator(PathFromUtf8(folder), fs::directory_options::skip_permission_denied, error)) {
-    const bool isFolder = entry.is_directory(error);
-    const bool isLink = entry.is_symlink(error);
-    entries.push_back({Utf8FromPath(entry.path().filename()), isFolder && !isLink, !isFolder});
+  for (fs::directory_iterator entry(PathFromUtf8(folder), error), end; !error && entry != end;
+       entry.increment(error)) {
+    const bool isFolder = entry->is_directory(error);
+    const bool isLink = entry->is_symlink(error);
+    entries.push_back({Utf8FromPath(entry->path().filename()), isFolder && !isLink, !isFolder});
   }
+  if (error) return false;
 #else
   // readdir gives each entry's type without a stat of its own, which the
   // listing of a large folder notices.
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return entries;
+  if (directory == nullptr) return false;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
@@ -361,47 +368,73 @@ std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
 #endif
   std::sort(entries.begin(), entries.end(),
             [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });
-  return entries;
+  return true;
+}
+
+void ReportUnreadable(const std::string& path, const char* what) {
+  std::cerr << "wdxprobe: " << Visible(path) << ": " << what << "\n";
 }
 
 // The files of a folder, and with `recursive` of its subfolders, as UTF-8
 // paths in the order of the tree: by name within each folder, a subfolder's
-// files where its name falls. Folders that cannot be read are left out.
-void ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
+// files where its name falls. A folder that cannot be read is named on
+// stderr and makes the result false; the others are still listed.
+bool ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
-  for (const auto& entry : FolderEntries(folder)) {
-    if (entry.IsFolder && recursive) ListFolder(prefix + entry.Name, true, files);
+  std::vector<TFolderEntry> entries;
+  if (!FolderEntries(folder, entries)) {
+    ReportUnreadable(folder, "cannot read this folder");
+    return false;
+  }
+  bool allRead = true;
+  for (const auto& entry : entries) {
+    if (entry.IsFolder && recursive) allRead = ListFolder(prefix + entry.Name, true, files) && allRead;
     if (entry.IsFile) files.push_back(prefix + entry.Name);
   }
+  return allRead;
 }
 
-// Collects the files to ask about; false when an argument does not exist.
+// A file named on the command line that cannot be read is said at once; the
+// plug-in would only answer for it with an error code per field.
+bool Readable(const std::string& path) {
+#if defined(_WIN32)
+  return std::ifstream(PathFromUtf8(path), std::ios::binary).is_open();
+#else
+  return ::access(path.c_str(), R_OK) == 0; // opens nothing, so a FIFO does not block it
+#endif
+}
+
+// Collects the files to ask about; false when an argument does not exist or
+// a file or folder cannot be read.
 bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std::vector<TFileJob>& jobs) {
-  bool allExist = true;
-  auto consider = [&](std::string path, std::size_t shownFrom) {
+  bool allFound = true;
+  auto consider = [&](std::string path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
-    if (options.All || DetectMatches(detect, name)) jobs.push_back({std::move(path), shownFrom, {}});
+    if (options.All || DetectMatches(detect, name)) jobs.push_back({std::move(path), {}});
   };
   for (const auto& argument : options.Paths) {
     const fs::path path = PathFromUtf8(argument);
     std::error_code error;
     const auto status = fs::status(path, error);
     if (!fs::exists(status) && !fs::is_symlink(fs::symlink_status(path, error))) {
-      std::cerr << "wdxprobe: " << argument << ": no such file or folder\n";
-      allExist = false;
+      ReportUnreadable(argument, "no such file or folder");
+      allFound = false;
       continue;
     }
     if (!fs::is_directory(status)) {
-      consider(argument, 0);
+      if (!Readable(argument)) {
+        ReportUnreadable(argument, "cannot read this file");
+        allFound = false;
+      }
+      consider(argument);
       continue;
     }
     std::vector<std::string> found;
-    ListFolder(argument, options.Recursive, found);
-    const std::size_t shownFrom = argument.back() == '/' ? argument.size() : argument.size() + 1;
-    for (auto& file : found) consider(std::move(file), shownFrom);
+    allFound = ListFolder(argument, options.Recursive, found) && allFound;
+    for (auto& file : found) consider(std::move(file));
   }
-  return allExist;
+  return allFound;
 }
 
 void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TOptions& options,
@@ -502,6 +535,11 @@ int Run(int argc, char** argv) {
     return app.exit(request);
   } catch (const CLI::ParseError& error) {
     std::cerr << "wdxprobe: " << error.what() << "\n" << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
+    return ExitUsage;
+  }
+  if (options.Paths.empty() && !options.List) {
+    std::cerr << "wdxprobe: no PATH to ask about (or --list for the fields)\n"
+              << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
     return ExitUsage;
   }
   if (options.Ini.empty()) options.Ini = DefaultIniPath();

@@ -3,9 +3,12 @@
 # empty), SAMPLES, PROBE, PLUGIN, INCOMPLETE, EXPECTED, WORK.
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
 
+# Run in WORK, so that paths given as "samples" are shown as given.
 function(run expected_status)
-  execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  WORKING_DIRECTORY "${WORK}")
   if(NOT status STREQUAL expected_status)
     message(FATAL_ERROR "${ARGN}\nreturned ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()
@@ -14,6 +17,17 @@ function(run expected_status)
 endfunction()
 
 run(0 "${SAMPLES}" "${WORK}/samples")
+# The sample writer: help, and a usage error for what it cannot take.
+run(0 "${SAMPLES}" --help)
+if(NOT out MATCHES "usage: palm-samples FOLDER")
+  message(FATAL_ERROR "palm-samples --help printed no usage:\n${out}")
+endif()
+foreach(bad IN ITEMS "--bogus;x" "x;abc" "x;-5" "x;0" "x;3x" "x;1;2")
+  run(2 "${SAMPLES}" ${bad})
+endforeach()
+if(EXISTS "${WORK}/x" OR EXISTS "${WORK}/--bogus")
+  message(FATAL_ERROR "palm-samples wrote a folder for a command line it refused")
+endif()
 
 # Without arguments: a usage error, and the line that says how to call it.
 run(2 "${PROBE}")
@@ -22,7 +36,7 @@ if(NOT err MATCHES "Usage: wdxprobe \\[OPTIONS\\] PLUGIN \\[PATH...\\]")
 endif()
 
 # Every sample's exact bytes and codes, as a host receives them.
-run(0 "${PROBE}" "${PLUGIN}" --json --delay --threads 3 "${WORK}/samples")
+run(0 "${PROBE}" "${PLUGIN}" --json --delay --threads 3 samples)
 file(READ "${EXPECTED}" expected)
 if(NOT out STREQUAL expected)
   file(WRITE "${WORK}/actual.jsonl" "${out}")
@@ -36,6 +50,12 @@ if(NOT out MATCHES "MemoDB.pdb +MemoDB +DATA +memo +2002-08-16 +2021-02-20 +2021
 endif()
 if(NOT err MATCHES "no-such.pdb: no such file or folder")
   message(FATAL_ERROR "no message for the missing file:\n${err}")
+endif()
+
+# No PATH and no --list: nothing to do is a usage error.
+run(2 "${PROBE}" "${PLUGIN}")
+if(NOT err MATCHES "Usage: wdxprobe")
+  message(FATAL_ERROR "no usage line without a PATH:\n${err}")
 endif()
 
 # Plug-ins that cannot be used: status 2 and a line that says why.
@@ -55,3 +75,4 @@ if(NOT out MATCHES "notes.txt +delayed +delayed" OR NOT out MATCHES "File +NumRe
   message(FATAL_ERROR "--fields or --all not applied:\n${out}")
 endif()
 file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")

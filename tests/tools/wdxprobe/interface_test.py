@@ -124,7 +124,7 @@ check("last call", made[-1], "unloading")
 # The result codes as words.
 out, err = run(plugin, "--json", "--fields", "Result", work, env=env)
 words = {json.loads(line)["file"]: json.loads(line)["fields"][0]["shown"] for line in out.splitlines()}
-check("result words", [words[f"code-{n}.rec"] for n in range(1, 7)],
+check("result words", [words[os.path.join(work, f"code-{n}.rec")] for n in range(1, 7)],
       ["no such field", "file error", "empty", "on demand", "not supported", "cancelled"])
 made = calls()
 check("default settings path", made[0], f"params 2.12 size 272 {os.path.join(work, 'config', 'wdxprobe.ini')}")
@@ -161,6 +161,48 @@ path = os.path.join(work, "a.rec")
 out, err = run(plugin, "--fields", "Mode,Wide,Count", path, env=env)
 check("table", out.splitlines(), ["File".ljust(len(path) + 2) + "Mode  " + "Wide" + " " * 10 + "Count",
                                   f"{path}  beta  Grüße 日本 𝄞  7"])
+
+# Nothing from a file name or a value that a terminal would act on reaches
+# it: C0 controls, DEL and C1 controls show escaped, in the table and the CSV.
+hostile = "\x1b]0;owned\x07\x1b[2J\x7f\u009b"
+shown = "\\u001b]0;owned\\u0007\\u001b[2J\\u007f\\u009b"
+folder = os.path.join(work, "hostile")
+os.makedirs(folder)
+open(os.path.join(folder, f"n{hostile}.rec"), "w").close()
+for output in ([], ["--csv"]):
+    out, err = run(plugin, *output, "--ini", os.path.join(work, f"i{hostile}.ini"), "--fields", "IniPath",
+                   folder, env=env)
+    controls = [c for c in out.replace("\r\n", "\n") if (ord(c) < 0x20 and c != "\n") or 0x7F <= ord(c) <= 0x9F]
+    check(f"controls {output or 'table'}", (controls, out.count(shown)), ([], 2))
+
+# Two folders that each hold a file of one name give two rows; names that
+# are not UTF-8 keep the columns in line.
+for sub in ("one", "two"):
+    os.makedirs(os.path.join(work, sub))
+    open(os.path.join(work, sub, "x.rec"), "w").close()
+open(os.path.join(os.fsencode(work), b"two", b"caf\xe9\xe9\xe9.rec"), "w").close()
+out, err = run(plugin, "--fields", "Count", os.path.join(work, "one"), os.path.join(work, "two"), env=env)
+rows = out.splitlines()
+check("rows by path", [row.split()[0] for row in rows[1:]],
+      [os.path.join(work, "one", "x.rec"), os.path.join(work, "two", "caf\ufffd\ufffd\ufffd.rec"),
+       os.path.join(work, "two", "x.rec")])
+check("columns in line", len({len(row) - len(row.split()[-1]) for row in rows}), 1)
+
+# A folder or file that cannot be read is named, the others still shown,
+# and the status is 1 (root reads everything: then as nobody).
+locked = os.path.join(work, "locked")
+os.makedirs(os.path.join(locked, "folder"))
+open(os.path.join(locked, "file.rec"), "w").close()
+os.chmod(os.path.join(locked, "folder"), 0)
+os.chmod(os.path.join(locked, "file.rec"), 0)
+as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+result = subprocess.run([*as_user, probe, plugin, "--fields", "Count", "-r", locked,
+                         os.path.join(locked, "file.rec"), os.path.join(work, "a.rec")],
+                        capture_output=True, text=True, timeout=60)
+check("unreadable: status", result.returncode, 1)
+check("unreadable: named", sorted(result.stderr.splitlines()),
+      [f"wdxprobe: {locked}/file.rec: cannot read this file", f"wdxprobe: {locked}/folder: cannot read this folder"])
+check("unreadable: the others shown", os.path.join(work, "a.rec") in result.stdout, True)
 
 print("\n".join(problems) if problems else "all checks passed")
 sys.exit(1 if problems else 0)

@@ -77,7 +77,7 @@ for package in packages:
 sizes = "Installed-Size{bytes},Installed-Size{kbytes},Installed-Size{Mbytes},Installed-Size{Gbytes}"
 answers = values("deb_wdx/deb_wdx.wdx", f"Package,Version,Architecture,{sizes},Summary", f"{work}/debs")
 for package in packages:
-    got = answers.get(f"{package['Package']}.deb", {})
+    got = answers.get(f"{work}/debs/{package['Package']}.deb", {})
     label = package["Package"]
     check(f"{label} Package", got.get("Package"), (8, package["Package"]))
     check(f"{label} Version", got.get("Version"), (8, package["Version"]))
