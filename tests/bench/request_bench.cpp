@@ -1,5 +1,8 @@
-// What one value request costs, against its floor: opening a file, reading
-// its first 78 bytes and closing it with the system's plain calls. The
+// What one value request costs, against two floors: opening a file, reading
+// its first 78 bytes and closing it with the system's plain calls; and the
+// same with the checks the plug-in makes that it is a regular file (a stat
+// before the open, an fstat after it), so that the ratio to the second is
+// the plug-in's own overhead. The
 // plug-in is loaded from its file as a host loads it. Every heap allocation
 // in the process is counted, the plug-in's own included.
 //
@@ -14,6 +17,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -111,6 +115,18 @@ void Floor(benchmark::State& state) {
   }
 }
 
+void CheckedFloor(benchmark::State& state) {
+  unsigned char buffer[78];
+  struct stat status;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(::stat(HotPath.c_str(), &status));
+    const int fd = ::open(HotPath.c_str(), O_RDONLY | O_CLOEXEC);
+    benchmark::DoNotOptimize(::fstat(fd, &status));
+    benchmark::DoNotOptimize(::read(fd, buffer, sizeof buffer));
+    ::close(fd);
+  }
+}
+
 template <int Field> void ValueW(benchmark::State& state) {
   char value[256];
   for (auto _ : state) {
@@ -131,6 +147,7 @@ void Value8Text(benchmark::State& state) {
 }
 
 BENCHMARK(Floor)->Name("floor: open, read 78 bytes, close");
+BENCHMARK(CheckedFloor)->Name("floor with the checks: stat, open, fstat, read 78 bytes, close");
 BENCHMARK(ValueW<6>)->Name("ContentGetValueW, text (NumRecords)");
 BENCHMARK(ValueW<3>)->Name("ContentGetValueW, date (DataCreated)");
 BENCHMARK(ValueW<0>)->Name("ContentGetValueW, ASCII name (DBName)");
@@ -190,15 +207,16 @@ int main(int argc, char** argv) {
     std::sort(values.begin(), values.end());
     return values.empty() ? 0.0 : values[values.size() / 2];
   };
-  const std::vector<double>& floorTimes = times["floor: open, read 78 bytes, close"];
-  auto medianRatio = [&](const std::string& name) {
+  const std::string bareFloor = "floor: open, read 78 bytes, close";
+  const std::string checkedFloor = "floor with the checks: stat, open, fstat, read 78 bytes, close";
+  auto medianRatio = [&](const std::string& name, const std::string& floorName) {
+    const std::vector<double>& floorTimes = times[floorName];
     std::vector<double> ratios;
     for (std::size_t i = 0; i < floorTimes.size() && i < times[name].size(); ++i) {
       ratios.push_back(times[name][i] / floorTimes[i]);
     }
     return median(ratios);
   };
-  const double floor = median(floorTimes);
   char value[256];
   struct Row {
     const char* Name;
@@ -218,22 +236,26 @@ int main(int argc, char** argv) {
       {"ContentGetValueW, accented name (DBName, Windows-1252)", 0,
        AllocationsPerRequest([&] { GetValueW(AccentedPathWide.data(), 0, 0, value, sizeof value, 0); })},
   };
-  std::string table =
-      "| request | median time (ns) | median ratio to the floor | target | heap allocations per request |\n"
-      "|---|---|---|---|---|\n";
-  char line[256];
-  std::snprintf(line, sizeof line, "| floor: open, read 78 bytes, close | %.0f | 1.00 | | |\n", floor);
+  std::string table = "| request | median time (ns) | median ratio to the floor | median ratio to the floor "
+                      "with the checks | target (with the checks) | heap allocations per request |\n"
+                      "|---|---|---|---|---|---|\n";
+  char line[512];
+  std::snprintf(line, sizeof line, "| %s | %.0f | 1.00 | %.3f | | |\n", bareFloor.c_str(),
+                median(times[bareFloor]), medianRatio(bareFloor, checkedFloor));
+  table += line;
+  std::snprintf(line, sizeof line, "| %s | %.0f | %.3f | 1.00 | | |\n", checkedFloor.c_str(),
+                median(times[checkedFloor]), medianRatio(checkedFloor, bareFloor));
   table += line;
   bool met = true;
   for (const auto& row : rows) {
-    const double ratio = medianRatio(row.Name);
+    const double ratio = medianRatio(row.Name, checkedFloor);
     char target[32] = "none";
     if (row.Target > 0) {
       met = met && ratio <= row.Target && row.Allocations == 0;
       std::snprintf(target, sizeof target, "at most %.2f", row.Target);
     }
-    std::snprintf(line, sizeof line, "| %s | %.0f | %.3f | %s | %g |\n", row.Name, median(times[row.Name]),
-                  ratio, target, row.Allocations);
+    std::snprintf(line, sizeof line, "| %s | %.0f | %.3f | %.3f | %s | %g |\n", row.Name,
+                  median(times[row.Name]), medianRatio(row.Name, bareFloor), ratio, target, row.Allocations);
     table += line;
   }
   std::cout << "\n" << table << (met ? "All targets met.\n" : "A target is missed.\n");
