@@ -12,6 +12,7 @@ for preset in linux windows-x64; do
   cmake --build --preset "$preset" >/dev/null
 done
 
+root=$PWD
 linux=build/linux
 windows=build/windows-x64
 demo=build/demo
@@ -41,10 +42,12 @@ section "Sample Palm databases in $demo/samples"
 ls -l "$demo/samples" | tail -n +2 | awk '{printf "  %6d  %s\n", $5, $9}'
 
 section "Through the Linux plug-in"
-"$linux/tools/wdxprobe" "$linux/wdx_Korvel.wdx" --all --delay "$demo/samples" | tee "$demo/linux.txt"
+# From the demo folder, so that rows name the files as samples/NAME.
+(cd "$demo" && "$root/$linux/tools/wdxprobe" "$root/$linux/wdx_Korvel.wdx" --all --delay samples) | tee "$demo/linux.txt"
 
 section "Through the Windows plug-in, under Wine"
-scripts/wine.sh "$windows/tools/wdxprobe.exe" "$windows/wdx_Korvel.wdx" --all --delay "$demo/samples" | tee "$demo/windows.txt"
+(cd "$demo" && "$root/scripts/wine.sh" "$root/$windows/tools/wdxprobe.exe" "$root/$windows/wdx_Korvel.wdx" --all --delay samples) |
+  tee "$demo/windows.txt"
 
 section "Comparison"
 if cmp -s "$demo/linux.txt" "$demo/windows.txt"; then

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
-"""Prepares a fresh Double Commander configuration for the integration test.
+"""Prepares a Double Commander configuration for the integration tests, on
+Linux and on Windows (under Wine).
 
 Takes the doublecmd.xml that Double Commander wrote on its first run and
-registers the plug-in, a column set of the file name and the eight fields,
-and both panels on the sample folder; writes a minimal shortcuts.scf with
-the keys the test sends.
+writes a shortcuts.scf with the keys the tests send. With --plugin it
+registers the plug-in under the name Korvel; with --installed NAME the
+plug-in is the one Double Commander registered itself under NAME. Either
+adds a column set of the file name and the eight fields, and shows both
+panels on FOLDER in it. With --install-key ZIP, F9 asks Double Commander to
+install the plug-in from that zip (cm_AddPlugin), as a user would.
 
-Usage: doublecmd_config.py CONFIG_DIR PLUGIN_PATH SAMPLE_FOLDER
+Usage: doublecmd_config.py CONFIG_DIR [--plugin PATH | --installed NAME] [--folder FOLDER]
+                           [--install-key ZIP]
 """
-import sys
+import argparse
 import xml.etree.ElementTree as ET
+from xml.sax.saxutils import escape
 
 FIELDS = ["DBName", "DBType", "CreatorID", "DataCreated", "DataModified", "DataBackedUp",
           "NumRecords", "Version"]
@@ -27,41 +33,67 @@ def text(parent, tag, value):
     child(parent, tag).text = value
 
 
-def main(config_dir, plugin_path, samples):
-    path = f"{config_dir}/doublecmd.xml"
+def write_shortcuts(config_dir, install_zip):
+    shortcuts = [(key, command, []) for key, command in SHORTCUTS.items()]
+    if install_zip:
+        shortcuts.append(("F9", "cm_AddPlugin", [install_zip]))
+    with open(f"{config_dir}/shortcuts.scf", "w", encoding="UTF-8") as out:
+        out.write('<?xml version="1.0" encoding="UTF-8"?>\n<doublecmd DCVersion="1.0.10">\n'
+                  '  <Hotkeys Version="53">\n    <Form Name="Main">\n')
+        for key, command, params in shortcuts:
+            out.write(f"      <Hotkey>\n        <Shortcut>{key}</Shortcut>\n"
+                      f"        <Command>{command}</Command>\n")
+            for param in params:
+                out.write(f"        <Param>{escape(param)}</Param>\n")
+            out.write("      </Hotkey>\n")
+        out.write("    </Form>\n  </Hotkeys>\n</doublecmd>\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("config_dir")
+    parser.add_argument("--plugin")
+    parser.add_argument("--installed")
+    parser.add_argument("--folder")
+    parser.add_argument("--install-key")
+    options = parser.parse_args()
+    path = f"{options.config_dir}/doublecmd.xml"
     tree = ET.parse(path)
     root = tree.getroot()
 
-    plugins = child(root, "Plugins")
-    old = plugins.find("WdxPlugins")
-    if old is not None:
-        plugins.remove(old)
-    wdx = ET.SubElement(ET.SubElement(plugins, "WdxPlugins"), "WdxPlugin")
-    text(wdx, "Name", PLUGIN_NAME)
-    text(wdx, "Path", plugin_path)
-    text(wdx, "DetectString", 'EXT="PDB"|EXT="PRC"')
+    plugin_name = options.installed or PLUGIN_NAME
+    if options.plugin:
+        plugins = child(root, "Plugins")
+        old = plugins.find("WdxPlugins")
+        if old is not None:
+            plugins.remove(old)
+        wdx = ET.SubElement(ET.SubElement(plugins, "WdxPlugins"), "WdxPlugin")
+        text(wdx, "Name", PLUGIN_NAME)
+        text(wdx, "Path", options.plugin)
+        text(wdx, "DetectString", 'EXT="PDB"|EXT="PRC"')
 
-    sets = child(root, "ColumnsSets")
-    template = sets.find("ColumnsSet")
-    palm = ET.fromstring(ET.tostring(template))
-    text(palm, "Name", "Palm")
-    columns = palm.find("Columns")
-    first = columns.find("Column")
-    for column in list(columns):
-        columns.remove(column)
-    for title, function, width in [("Name", "[DC().GETFILENAME{}]", "180")] + [
-            (field, f"[Plugin({PLUGIN_NAME}).{field}{{}}]", "120") for field in FIELDS]:
-        column = ET.fromstring(ET.tostring(first))
-        text(column, "Title", title)
-        text(column, "FuncString", function)
-        text(column, "Width", "260" if title == "DBName" else width)
-        columns.append(column)
-    sets.append(palm)
-
-    for side in ("Left", "Right"):
-        view = root.find(f"Tabs/OpenedTabs/{side}/Tab/FileView")
-        view.find("ColumnsView/ColumnsSet").text = "Palm"
-        view.find("History/Entry/Paths/Path").text = samples + "/"
+    if options.folder:
+        sets = child(root, "ColumnsSets")
+        template = sets.find("ColumnsSet")
+        palm = ET.fromstring(ET.tostring(template))
+        text(palm, "Name", "Palm")
+        columns = palm.find("Columns")
+        first = columns.find("Column")
+        for column in list(columns):
+            columns.remove(column)
+        for title, function, width in [("Name", "[DC().GETFILENAME{}]", "180")] + [
+                (field, f"[Plugin({plugin_name}).{field}{{}}]", "120") for field in FIELDS]:
+            column = ET.fromstring(ET.tostring(first))
+            text(column, "Title", title)
+            text(column, "FuncString", function)
+            text(column, "Width", "260" if title == "DBName" else width)
+            columns.append(column)
+        sets.append(palm)
+        folder = options.folder if options.folder.endswith(("/", "\\")) else options.folder + "/"
+        for side in ("Left", "Right"):
+            view = root.find(f"Tabs/OpenedTabs/{side}/Tab/FileView")
+            view.find("ColumnsView/ColumnsSet").text = "Palm"
+            view.find("History/Entry/Paths/Path").text = folder
     # Without a window manager nothing maximizes the window: give it the
     # screen, so that every row is on it (it asks values only for rows shown).
     position = root.find("MainWindow/Position")
@@ -70,15 +102,8 @@ def main(config_dir, plugin_path, samples):
         text(position, tag, value)
     text(child(root, "Behaviours"), "CutTextToColumnWidth", "False")
     tree.write(path, encoding="UTF-8", xml_declaration=True)
-
-    with open(f"{config_dir}/shortcuts.scf", "w", encoding="UTF-8") as out:
-        out.write('<?xml version="1.0" encoding="UTF-8"?>\n<doublecmd DCVersion="1.0.10">\n'
-                  '  <Hotkeys Version="53">\n    <Form Name="Main">\n')
-        for key, command in SHORTCUTS.items():
-            out.write(f"      <Hotkey>\n        <Shortcut>{key}</Shortcut>\n"
-                      f"        <Command>{command}</Command>\n      </Hotkey>\n")
-        out.write("    </Form>\n  </Hotkeys>\n</doublecmd>\n")
+    write_shortcuts(options.config_dir, options.install_key)
 
 
 if __name__ == "__main__":
-    main(*sys.argv[1:])
+    main()

@@ -112,7 +112,7 @@ stop_doublecmd() {
 start_doublecmd C.UTF-8
 stop_doublecmd
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
-python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" "$plugin" "$work/panel"
+python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --plugin "$plugin" --folder "$work/panel"
 
 # 4. Per locale: the samples and the database named in its language. The
 # panel is read back through the clipboard until every value has arrived.

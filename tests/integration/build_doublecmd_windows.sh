@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# Builds Double Commander for Windows from its source with Debian's own Free
+# Pascal and Lazarus, for the tests that run it under Wine: a portable
+# Double Commander (doublecmd.exe, its default settings and icons, and its
+# zip plug-in, with which it opens our zip). Builds are kept in a cache
+# keyed by the source's checksum and this script's, so later runs reuse them.
+# Prints the folder of each build, one line per architecture asked for.
+#
+# Usage: build_doublecmd_windows.sh CACHE_ROOT ARCH...   (ARCH: x86_64 or i386)
+#
+# The source: $KORVEL_DOUBLECMD_SOURCE (the release tarball), else the one in
+# ../shared/third_party/ beside the project, else the tagged release fetched
+# from Double Commander's public repository where the machine can reach it.
+set -euo pipefail
+cache_root=$1
+shift
+project=$(cd "$(dirname "$0")/../.." && pwd)
+version=1.1.32
+log() { echo "doublecmd-windows: $*" >&2; }
+fail() { log "$*"; exit 1; }
+
+# 1. The source.
+source_tarball=${KORVEL_DOUBLECMD_SOURCE:-$project/../shared/third_party/doublecmd-$version.tar.xz}
+if [ ! -f "$source_tarball" ]; then
+  fetched=$cache_root/doublecmd-$version.tar.xz
+  if [ ! -f "$fetched" ]; then
+    log "no $source_tarball; fetching the tag v$version"
+    mkdir -p "$cache_root"
+    clone=$(mktemp -d)
+    if timeout 300 git clone -q --depth 1 --branch "v$version" https://github.com/doublecmd/doublecmd.git \
+      "$clone/doublecmd" 2>/dev/null; then
+      git -C "$clone/doublecmd" archive --prefix="doublecmd-$version/" "v$version" | xz >"$fetched"
+    fi
+    rm -rf "$clone"
+  fi
+  [ -f "$fetched" ] || fail "cannot find or fetch Double Commander $version's source: put its release tarball" \
+    "(git archive --prefix=doublecmd-$version/ v$version | xz) at $source_tarball, or name it in KORVEL_DOUBLECMD_SOURCE"
+  source_tarball=$fetched
+fi
+key=$(cat "$source_tarball" "$0" | sha256sum | cut -c1-16)
+cache=$cache_root/$key
+
+# 2. What the build needs, when missing.
+needed=(fpc-source lazarus-src lcl-2.2 lcl-utils-2.2 fp-compiler binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xz-utils)
+missing=()
+for package in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
+  log "installing ${missing[*]}"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# 3. Free Pascal's run-time library and packages for a Windows target.
+# Debian's fpc-source holds only the Makefile.fpc files: the makefiles are
+# made anew, with the CPU file it lacks, and without the text-mode IDE, whose
+# compiler messages are not shipped.
+build_units() { # compiler, target (win64 or win32), cpu
+  local compiler=$1 target=$2 cpu=$3 units=$cache/fpc-$2
+  [ -f "$units/done" ] && return
+  rm -rf "$units"
+  mkdir -p "$units"
+  cp -r /usr/share/fpcsrc/3.2.2/rtl /usr/share/fpcsrc/3.2.2/packages "$units/"
+  printf 'CPUNAMES=%s\nCPUINCNAMES=$(addsuffix .inc,$(CPUNAMES))\n' "$cpu" >"$units/rtl/$cpu/makefile.cpu"
+  sed -i 's|^\(\s*\)add_ide(|\1// add_ide(|' "$units/packages/fpmake_add.inc"
+  (cd "$units/rtl" && fpcmake -Tall -r >/dev/null && make -j2 all OS_TARGET="$target" CPU_TARGET="$cpu" FPC="$compiler") \
+    >"$units/build.log" 2>&1 || fail "the $target run-time library did not build; see $units/build.log"
+  (cd "$units/packages" && fpcmake -Tall -r >/dev/null && make all OS_TARGET="$target" CPU_TARGET="$cpu" FPC="$compiler" \
+    FPMAKEOPT="-T 2") >>"$units/build.log" 2>&1 || fail "the $target packages did not build; see $units/build.log"
+  touch "$units/done"
+}
+
+# The 32-bit compiler is in Debian's i386 package only; statically linked, it
+# runs wherever the kernel runs 32-bit programs.
+i386_compiler() {
+  local folder=$cache/fp-compiler-i386
+  local compiler=$folder/usr/lib/i386-linux-gnu/fpc/3.2.2/ppc386
+  if [ ! -x "$compiler" ]; then
+    mkdir -p "$folder"
+    (cd "$folder" && apt-get download -q "fp-compiler-3.2.2:i386" >/dev/null 2>&1 && dpkg-deb -x fp-compiler-3.2.2_*_i386.deb .) ||
+      fail "cannot download Debian's fp-compiler-3.2.2:i386"
+  fi
+  "$compiler" -iV >/dev/null 2>&1 || fail "the 32-bit compiler cannot run here: this kernel runs no 32-bit programs"
+  echo "$compiler"
+}
+
+build_doublecmd() { # arch
+  local arch=$1 target cpu compiler windres out=$cache/$1
+  [ -f "$out/doublecmd/doublecmd.exe" ] && { echo "$out/doublecmd"; return; }
+  case $arch in
+  x86_64) target=win64 cpu=x86_64 compiler=/usr/bin/ppcx64 windres=x86_64-w64-mingw32-windres ;;
+  i386) target=win32 cpu=i386 compiler=$(i386_compiler) windres=i686-w64-mingw32-windres ;;
+  *) fail "unknown architecture $arch" ;;
+  esac
+  log "building Double Commander $version for $target (a few minutes, once)"
+  build_units "$compiler" "$target" "$cpu"
+  rm -rf "$out"
+  mkdir -p "$out"
+  # A compiler configuration of its own: the system's, the units built above
+  # and MinGW-w64's resource compiler.
+  {
+    echo "#include /etc/fpc.cfg"
+    echo "-FC/usr/bin/$windres"
+    echo "-Fu$cache/fpc-$target/rtl/units/$cpu-$target"
+    for folder in "$cache/fpc-$target"/packages/*/units/"$cpu-$target"; do echo "-Fu$folder"; done
+  } >"$out/fpc.cfg"
+  cp -r /usr/lib/lazarus/2.2.6 "$out/lazarus"
+  tar -xJf "$source_tarball" -C "$out"
+  local source=$out/doublecmd-$version
+  local lazbuild=(lazbuild "--pcp=$out/lazarus-config" "--lazarusdir=$out/lazarus" "--compiler=$compiler"
+    "--os=$target" "--cpu=$cpu" --ws=win32)
+  (
+    export PPC_CONFIG_PATH=$out
+    cd "$source/components"
+    for package in chsdet/chsdet.lpk multithreadprocs/multithreadprocslaz.lpk kascrypt/kascrypt.lpk \
+      doublecmd/doublecmd_common.lpk Image32/Image32.lpk KASToolBar/kascomp.lpk viewer/viewerpackage.lpk \
+      gifanim/pkg_gifanim.lpk synunihighlighter/synuni.lpk virtualterminal/virtualterminal.lpk; do
+      "${lazbuild[@]}" "$package"
+    done
+    cd "$source"
+    "${lazbuild[@]}" src/doublecmd.lpi --bm=release
+    "${lazbuild[@]}" plugins/wcx/zip/src/Zip.lpi
+  ) >"$out/build.log" 2>&1 || fail "Double Commander did not build for $target; see $out/build.log"
+  # Portable: an empty doublecmd.inf beside it keeps its settings in settings/.
+  local portable=$out/doublecmd
+  mkdir -p "$portable/settings" "$portable/plugins/wcx/zip"
+  cp "$source/doublecmd.exe" "$portable/"
+  cp -r "$source/default" "$source/pixmaps" "$portable/"
+  cp "$source/plugins/wcx/zip/zip.wcx" "$portable/plugins/wcx/zip/"
+  : >"$portable/settings/doublecmd.inf"
+  rm -rf "$out/lazarus" "$source"
+  echo "$portable"
+}
+
+for arch in "$@"; do build_doublecmd "$arch"; done
