@@ -65,8 +65,9 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
   echo
   echo "One hot file (in the page cache). The floor opens it, reads its first 78 bytes and closes it with"
   echo "the plain system calls; the floor with the checks also makes the two calls by which the plug-in"
-  echo "reads regular files only (a \\`stat\\` before the open, an \\`fstat\\` after it), so a ratio to it is the"
-  echo "plug-in's own overhead, and the targets apply to it. The requests go through the exports of the Linux plug-in, loaded with"
+  echo 'reads regular files only (a `stat` before the open, an `fstat` after it), so a ratio to it is the'
+  echo "plug-in's own overhead, and the targets apply to it. The requests go through the exports of"
+  echo "the Linux plug-in, loaded with"
   echo "\`dlopen\` as a host loads it, under a Western locale (C.UTF-8). All are measured in one run, 25"
   echo "repetitions each in random interleaving, pinned to one CPU; a ratio is the median, over the"
   echo "repetitions, of a request's time over the floor's time in the same repetition. Allocations"
