@@ -25,7 +25,7 @@ for package in "${packages[@]}"; do
   fi
 done
 # Locales the tests run in: Wine takes its ANSI code page from the locale.
-locales=(ja_JP.UTF-8 ru_RU.UTF-8)
+locales=(en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
 missing_locales=()
 for name in "${locales[@]}"; do
   locale -a 2>/dev/null | grep -qix "${name%.UTF-8}.utf8" || missing_locales+=("$name")

@@ -8,11 +8,16 @@
 # run here this says so and exits 77, the code the tests report as not run.
 #
 # Usage: wine.sh PROGRAM.exe [ARGUMENT...]
+# PROGRAM may also be a path on the prefix's drive C: (C:\Folder\x.exe), so
+# that the program sees itself there, as when installed.
 set -eu
 program=$1
+case $program in
+[Cc]:\\*) program=${WINEPREFIX:-$HOME/.wine}/drive_c/$(printf '%s' "${program#??\\}" | tr '\\' /) ;;
+esac
 loader64=/usr/lib/wine/wine64
 [ -x "$loader64" ] || loader64=$(command -v wine64 || true)
-case $(file -b "$program") in
+case $(file -b -- "$program") in
 PE32+*)
   if [ -n "$loader64" ]; then
     WINELOADER=$loader64 exec "$loader64" "$@"

@@ -12,7 +12,7 @@
 # ../shared/third_party/ beside the project, else the tagged release fetched
 # from Double Commander's public repository where the machine can reach it.
 set -euo pipefail
-cache_root=$1
+cache_root=$(realpath -m "$1")
 shift
 project=$(cd "$(dirname "$0")/../.." && pwd)
 version=1.1.32
@@ -116,11 +116,11 @@ build_doublecmd() { # arch
     for package in chsdet/chsdet.lpk multithreadprocs/multithreadprocslaz.lpk kascrypt/kascrypt.lpk \
       doublecmd/doublecmd_common.lpk Image32/Image32.lpk KASToolBar/kascomp.lpk viewer/viewerpackage.lpk \
       gifanim/pkg_gifanim.lpk synunihighlighter/synuni.lpk virtualterminal/virtualterminal.lpk; do
-      "${lazbuild[@]}" "$package"
+      "${lazbuild[@]}" "$package" || exit 1
     done
-    cd "$source"
-    "${lazbuild[@]}" src/doublecmd.lpi --bm=release
-    "${lazbuild[@]}" plugins/wcx/zip/src/Zip.lpi
+    cd "$source" || exit 1
+    "${lazbuild[@]}" src/doublecmd.lpi --bm=release || exit 1
+    "${lazbuild[@]}" plugins/wcx/zip/src/Zip.lpi || exit 1
   ) >"$out/build.log" 2>&1 || fail "Double Commander did not build for $target; see $out/build.log"
   # Portable: an empty doublecmd.inf beside it keeps its settings in settings/.
   local portable=$out/doublecmd

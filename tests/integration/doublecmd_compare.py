@@ -2,12 +2,15 @@
 """Compares Double Commander's file panel, copied to the clipboard as text,
 with what the command-line host reported through the same plug-in.
 
-Usage: doublecmd_compare.py PANEL_TEXT EXPECTED_JSONL [FILE=DBNAME ...]
+Usage: doublecmd_compare.py PANEL_TEXT EXPECTED_JSONL [--code-page=CODEC] [FILE=DBNAME ...]
 
 Every row must hold the host's values; a date may be in whatever format the
 locale gives it, so only its year, month and day are compared. Each
 FILE=DBNAME names a database whose name cell must read exactly DBNAME (UTF-8),
-as written by hand in the test, not taken from the host.
+as written by hand in the test, not taken from the host. A text value's
+bytes are read as UTF-8, as hosts on Linux read them, or with --code-page in
+that code page (a Python codec: cp1252, cp1251, cp932), as Windows hosts
+read them in their ANSI code page.
 """
 import json
 import re
@@ -18,9 +21,9 @@ def date_parts(cell):
     return sorted(int(n) % 100 if len(n) == 4 else int(n) for n in re.findall(r"\d+", cell))
 
 
-def cell_matches(field, cell):
+def cell_matches(field, cell, codec):
     if field["result"] == 8:
-        return cell == bytes.fromhex(field["bytes"]).decode("utf-8", "replace")
+        return cell == bytes.fromhex(field["bytes"]).split(b"\0")[0].decode(codec, "replace")
     if field["result"] == 4:
         y, m, d = (int(n) for n in field["shown"].split("-"))
         return date_parts(cell) == sorted([y % 100, m, d])
@@ -28,6 +31,10 @@ def cell_matches(field, cell):
 
 
 def main(panel_path, expected_path, *literals):
+    codec = "utf-8"
+    if literals and literals[0].startswith("--code-page="):
+        codec = literals[0].split("=", 1)[1]
+        literals = literals[1:]
     rows = {}
     for line in open(panel_path, encoding="utf-8", errors="replace").read().splitlines():
         if line.strip():
@@ -44,7 +51,7 @@ def main(panel_path, expected_path, *literals):
             problems.append(f"{file}: row missing or incomplete: {got}")
             continue
         for field, cell in zip(entry["fields"], got):
-            if not cell_matches(field, cell):
+            if not cell_matches(field, cell, codec):
                 problems.append(f"{file} {field['name']}: panel {cell!r}, host {field['shown']!r}")
     if len(rows) != expected_files:
         problems.append(f"{len(rows)} rows in the panel, {expected_files} files")

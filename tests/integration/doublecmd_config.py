@@ -7,11 +7,12 @@ writes a shortcuts.scf with the keys the tests send. With --plugin it
 registers the plug-in under the name Korvel; with --installed NAME the
 plug-in is the one Double Commander registered itself under NAME. Either
 adds a column set of the file name and the eight fields, and shows both
-panels on FOLDER in it. With --install-key ZIP, F9 asks Double Commander to
-install the plug-in from that zip (cm_AddPlugin), as a user would.
+panels on FOLDER in it. With --install-key PLUGIN, Shift+F11 gives that path
+to cm_AddPlugin, which opens the plug-in settings and adds it as their Add
+button does.
 
 Usage: doublecmd_config.py CONFIG_DIR [--plugin PATH | --installed NAME] [--folder FOLDER]
-                           [--install-key ZIP]
+                           [--install-key PLUGIN]
 """
 import argparse
 import xml.etree.ElementTree as ET
@@ -33,10 +34,10 @@ def text(parent, tag, value):
     child(parent, tag).text = value
 
 
-def write_shortcuts(config_dir, install_zip):
+def write_shortcuts(config_dir, install_plugin):
     shortcuts = [(key, command, []) for key, command in SHORTCUTS.items()]
-    if install_zip:
-        shortcuts.append(("F9", "cm_AddPlugin", [install_zip]))
+    if install_plugin:
+        shortcuts.append(("Shift+F11", "cm_AddPlugin", [install_plugin]))
     with open(f"{config_dir}/shortcuts.scf", "w", encoding="UTF-8") as out:
         out.write('<?xml version="1.0" encoding="UTF-8"?>\n<doublecmd DCVersion="1.0.10">\n'
                   '  <Hotkeys Version="53">\n    <Form Name="Main">\n')
@@ -90,10 +91,17 @@ def main():
             columns.append(column)
         sets.append(palm)
         folder = options.folder if options.folder.endswith(("/", "\\")) else options.folder + "/"
+        # The open tabs: in doublecmd.xml up to version 1.0, in tabs.xml since.
+        tabs_path, tabs_tree = path, tree
+        if root.find("Tabs/OpenedTabs") is None:
+            tabs_path = f"{options.config_dir}/tabs.xml"
+            tabs_tree = ET.parse(tabs_path)
         for side in ("Left", "Right"):
-            view = root.find(f"Tabs/OpenedTabs/{side}/Tab/FileView")
+            view = tabs_tree.getroot().find(f"Tabs/OpenedTabs/{side}/Tab/FileView")
             view.find("ColumnsView/ColumnsSet").text = "Palm"
             view.find("History/Entry/Paths/Path").text = folder
+        if tabs_tree is not tree:
+            tabs_tree.write(tabs_path, encoding="UTF-8", xml_declaration=True)
     # Without a window manager nothing maximizes the window: give it the
     # screen, so that every row is on it (it asks values only for rows shown).
     position = root.find("MainWindow/Position")
