@@ -39,7 +39,13 @@ done
 [ $generate -eq 0 ] || locale-gen >/dev/null
 
 rm -rf "$work"
-mkdir -p "$work/home/.config" "$work/home/.cache" "$work/home/.local/share" "$work/runtime" "$work/config"
+# The panel shows a folder a user has, ~/Palm, in a home of the test's own:
+# /home/palm where the test may make it (the screenshot shows its path).
+home=$work/home
+if [ -w /home ]; then home=/home/palm; fi
+rm -rf "$home"
+panel=$home/Palm
+mkdir -p "$home/.config" "$home/.cache" "$home/.local/share" "$work/runtime" "$work/config"
 chmod 700 "$work/runtime"
 
 # 2. The samples, and the plug-in installed from the Linux package.
@@ -78,9 +84,9 @@ start_doublecmd() { # locale
   window=
   for start in 1 2; do
     # Its own HOME and XDG folders: without a runtime folder it waits on a dialog for ever.
-    env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
-      XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
-      XDG_DATA_HOME="$work/home/.local/share" DISPLAY="$display" LANG="$1" LC_ALL="$1" \
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$work/runtime" \
+      XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
+      XDG_DATA_HOME="$home/.local/share" DISPLAY="$display" LANG="$1" LC_ALL="$1" \
       taskset -c 0 doublecmd --config-dir="$work/config" >>"$work/doublecmd.log" 2>&1 &
     dc_pid=$!
     pids+=("$dc_pid")
@@ -108,11 +114,11 @@ stop_doublecmd() {
 
 # 3. A first run writes the default configuration; then the plug-in, a
 # column set of the name and the eight fields, and the keys are added to it.
-# Both panels show $work/panel, filled anew for each run.
+# Both panels show ~/Palm, filled anew for each run.
 start_doublecmd C.UTF-8
 stop_doublecmd
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
-python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --plugin "$plugin" --folder "$work/panel"
+python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --plugin "$plugin" --folder "$panel"
 
 # 4. Per locale: the samples and the database named in its language. The
 # panel is read back through the clipboard until every value has arrived.
@@ -124,11 +130,11 @@ declare -A named=(
 )
 for name in "${locales[@]}"; do
   file=${named[$name]%%=*}
-  rm -rf "$work/panel"
-  cp -r "$work/samples" "$work/panel"
-  cp "$work/names/$file" "$work/names/Unicode.pdb" "$work/panel/"
+  rm -rf "$panel"
+  cp -r "$work/samples" "$panel"
+  cp "$work/names/$file" "$work/names/Unicode.pdb" "$panel/"
   # What the command-line host reports through the same library, in the same locale.
-  LC_ALL=$name "$build/tools/wdxprobe" "$plugin" --json --all "$work/panel" >"$work/expected.jsonl"
+  LC_ALL=$name "$build/tools/wdxprobe" "$plugin" --json --all "$panel" >"$work/expected.jsonl"
 
   start_doublecmd "$name"
   for attempt in $(seq 1 20); do
