@@ -41,7 +41,7 @@ doublecmd=$("$source_dir/tests/integration/build_doublecmd_windows.sh" "$source_
 rm -rf "$work"
 mkdir -p "$work"
 zip=$("$source_dir/scripts/package.sh" "$work/dist" | grep -- '-windows.zip$')
-cmake --build --preset "$preset" --target wdxprobe >/dev/null
+(cd "$source_dir" && cmake --build --preset "$preset" --target wdxprobe >/dev/null)
 probe=$source_dir/build/$preset/tools/wdxprobe.exe
 wine=$source_dir/scripts/wine.sh
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
