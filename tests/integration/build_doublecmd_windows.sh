@@ -16,8 +16,8 @@ cache_root=$(realpath -m "$1")
 shift
 project=$(cd "$(dirname "$0")/../.." && pwd)
 version=1.1.32
+source "$project/tests/integration/common.sh"
 log() { echo "doublecmd-windows: $*" >&2; }
-fail() { log "$*"; exit 1; }
 
 # 1. The source.
 source_tarball=${KORVEL_DOUBLECMD_SOURCE:-$project/../shared/third_party/doublecmd-$version.tar.xz}
@@ -39,18 +39,12 @@ if [ ! -f "$source_tarball" ]; then
 fi
 key=$(cat "$source_tarball" "$0" | sha256sum | cut -c1-16)
 cache=$cache_root/$key
+# Builds of another source or another version of this script are not used again.
+find "$cache_root" -mindepth 1 -maxdepth 1 -type d ! -name "$key" -exec rm -rf {} + 2>/dev/null || true
 
 # 2. What the build needs, when missing.
-needed=(fpc-source lazarus-src lcl-2.2 lcl-utils-2.2 fp-compiler binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 xz-utils)
-missing=()
-for package in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
-  log "installing ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing fpc-source lazarus-src lcl-2.2 lcl-utils-2.2 fp-compiler binutils-mingw-w64-x86-64 \
+  binutils-mingw-w64-i686 xz-utils
 
 # 3. Free Pascal's run-time library and packages for a Windows target.
 # Debian's fpc-source holds only the Makefile.fpc files: the makefiles are
@@ -129,7 +123,8 @@ build_doublecmd() { # arch
   cp -r "$source/default" "$source/pixmaps" "$portable/"
   cp "$source/plugins/wcx/zip/zip.wcx" "$portable/plugins/wcx/zip/"
   : >"$portable/settings/doublecmd.inf"
-  rm -rf "$out/lazarus" "$source"
+  # Only the portable folder is used again.
+  rm -rf "$out/lazarus" "$source" "$cache/fpc-$target"
   echo "$portable"
 }
 

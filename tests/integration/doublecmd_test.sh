@@ -13,19 +13,10 @@ build=$2
 work=$3
 screenshot=${4:-$work/doublecmd-panel.png}
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$source_dir/tests/integration/common.sh"
 
 # 1. What it needs, when missing.
-needed=(doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3 locales)
-missing=()
-for package in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
-  echo "installing ${missing[*]}" >&2
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
 
 # The locales of the runs, generated when missing.
 locales=(C.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8)
@@ -66,16 +57,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=
-for n in $(seq 91 150); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display"
 # Pinned to one CPU, Xvfb and Double Commander start in a few seconds instead of ten.
-taskset -c 0 Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done 2>/dev/null || true
+start_xvfb 91 150 "$work/xvfb.log" taskset -c 0
+display=$DISPLAY
 
 dc_pid=
 start_doublecmd() { # locale

@@ -13,7 +13,7 @@ source_dir=$1
 work=$2
 arch=$3
 screenshot=${4:-$work/doublecmd-windows-panel.png}
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$source_dir/tests/integration/common.sh"
 
 case $arch in
 x86_64) preset=windows-x64 dll=wdx_Korvel.wdx64 ;;
@@ -26,15 +26,7 @@ if [ "$arch" = i386 ] && ! wine --version >/dev/null 2>&1; then
   exit 77
 fi
 
-needed=(xvfb xauth xdotool xclip x11-utils imagemagick python3 locales)
-missing=()
-for package in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing xvfb xauth xdotool xclip x11-utils imagemagick python3 locales unzip
 
 # 1. Double Commander, the zip, the samples, a Wine prefix of this test's own.
 doublecmd=$("$source_dir/tests/integration/build_doublecmd_windows.sh" "$source_dir/build/doublecmd-windows" "$arch" | tail -1)
@@ -60,15 +52,7 @@ cleanup() {
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-display=
-for n in $(seq 151 210); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+start_xvfb 151 210 "$work/xvfb.log"
 
 # Keys to Double Commander's main window, looked up anew each time: under
 # Wine it may be made again after its first showing.

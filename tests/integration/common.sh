@@ -1,0 +1,32 @@
+# Shell functions the file-manager tests share; sourced, not run.
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Installs the Debian packages named that are missing (as root; otherwise fails
+# with the line to run).
+install_missing() {
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
+  echo "installing ${missing[*]}" >&2
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Starts Xvfb on the first free display of FIRST..LAST, with its log in LOG,
+# exports DISPLAY and adds the server to the caller's `pids`. What follows
+# LOG runs before it (taskset -c 0, say).
+start_xvfb() { # first, last, log, [prefix...]
+  local first=$1 last=$2 log=$3 n display=
+  shift 3
+  for n in $(seq "$first" "$last"); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
+  done
+  [ -n "$display" ] || fail "no free X display"
+  "$@" Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$log" 2>&1 &
+  pids+=($!)
+  export DISPLAY=$display
+  for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+}
