@@ -63,7 +63,7 @@ unsigned AnsiCodePage(std::string_view locale) {
     if (entry.Language == language && entry.Modifier == modifier) return entry.CodePage;
   }
   for (const auto& entry : LanguageCodePages) {
-    if (entry.Language != language) return entry.CodePage;
+    if (entry.Language == language) return entry.CodePage;
   }
   return WesternCodePage;
 }
