@@ -70,15 +70,17 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
 
 constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
 
-// Calls `visit(codePoint, sequence)` for each character of the text; a byte
-// that belongs to no well-formed sequence comes as U+FFFD with that byte.
+// Calls `visit(codePoint, shown)` for each character of the text, `shown`
+// being its UTF-8 bytes; a byte that belongs to no well-formed sequence comes
+// as U+FFFD.
 template <typename Visit> void ForEachCharacter(std::string_view text, Visit visit) {
   for (std::size_t i = 0; i < text.size();) {
     char32_t codePoint = 0;
-    std::size_t length = DecodeUtf8(text.substr(i), codePoint);
+    const std::size_t length = DecodeUtf8(text.substr(i), codePoint);
     if (length == 0) {
-      codePoint = 0xFFFD;
-      length = 1;
+      visit(char32_t{0xFFFD}, ReplacementCharacter);
+      ++i;
+      continue;
     }
     visit(codePoint, text.substr(i, length));
     i += length;
@@ -229,9 +231,7 @@ void AppendHex(std::string& out, std::string_view bytes) {
 }
 
 void AppendValidUtf8(std::string& out, std::string_view text) {
-  ForEachCharacter(text, [&](char32_t codePoint, std::string_view sequence) {
-    out += codePoint == 0xFFFD && sequence.size() == 1 ? ReplacementCharacter : sequence;
-  });
+  ForEachCharacter(text, [&](char32_t, std::string_view shown) { out += shown; });
 }
 
 void AppendVisible(std::string& out, std::string_view text, std::string_view keptControls) {
@@ -239,14 +239,13 @@ void AppendVisible(std::string& out, std::string_view text, std::string_view kep
     out += text; // most cells
     return;
   }
-  ForEachCharacter(text, [&](char32_t codePoint, std::string_view sequence) {
+  ForEachCharacter(text, [&](char32_t codePoint, std::string_view shown) {
     if (IsControl(codePoint) && keptControls.find(static_cast<char>(codePoint)) == std::string_view::npos) {
-      static constexpr char Digits[] = "0123456789abcdef";
+      const char byte = static_cast<char>(codePoint); // controls end at U+009F
       out += "\\u00";
-      out += Digits[codePoint >> 4];
-      out += Digits[codePoint & 15];
+      AppendHex(out, std::string_view(&byte, 1));
     } else {
-      out += codePoint == 0xFFFD && sequence.size() == 1 ? ReplacementCharacter : sequence;
+      out += shown;
     }
   });
 }
