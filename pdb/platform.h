@@ -6,19 +6,32 @@
 // into it, so that nothing here depends on the host interface.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <string_view>
 
-// Paths of more UTF-16 code units than this are never opened.
-inline constexpr std::size_t MaxPathLength = 259;
+// The longest path the system opens, in UTF-16 code units; longer paths are
+// never opened. Windows opens 32,767 units through the \\?\ form; Linux opens
+// PATH_MAX bytes with the NUL, and every unit takes at least one byte.
+#if defined(_WIN32)
+inline constexpr std::size_t MaxPathLength = 32767;
+#else
+inline constexpr std::size_t MaxPathLength = PATH_MAX - 1;
+#endif
 
 // Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
 // `path`: one open, one read (more only when a read comes back short), one
 // close. True only when it is a regular file and all `size` bytes arrived.
-// What is not a regular file (a FIFO, a device, a folder) is not read, and
-// where the name alone shows it, not even opened. Never creates, writes or
-// locks the file, lets others read, write, rename and delete it meanwhile,
-// and closes what it opened on every way out.
+// Opened: a path of any length up to the system's limit (on Windows a drive
+// or UNC path of 260 units or more through its \\?\ form, made from the full
+// path). Not opened: a path past that limit; on Linux anything that stat()
+// shows is not a regular file (a FIFO, a device, a folder); on Windows
+// whatever the running Windows takes for a device (a reserved name such as
+// NUL: as it counts them, "\\.\" and "\??\" paths, "\\?\" paths that lead to
+// no drive, share or volume, a server's pipes). What opens but is not a
+// regular file is closed unread. Never creates, writes or locks the file,
+// lets others read, write, rename and delete it meanwhile, and closes what it
+// opened on every way out.
 #if defined(__GNUC__) && !defined(__clang__)
 [[gnu::access(write_only, 2, 3)]] // lets fortified builds check the read against `size`
 #endif

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,16 +19,16 @@
 
 namespace {
 
-// Paths reach us at MaxPathLength UTF-16 code units at most; each unit takes
-// at most three UTF-8 bytes (a surrogate pair, two units, takes four).
-constexpr std::size_t MaxPathBytes = MaxPathLength * 3 + 1;
+// open() takes PATH_MAX bytes with the NUL; a longer path fails with
+// ENAMETOOLONG, so it is not even converted.
+constexpr std::size_t MaxPathBytes = PATH_MAX;
 
 // Converts the path for open(); most paths are ASCII and are copied as
 // they are scanned, the rest go through the full conversion.
 bool PathForOpen(const char16_t* path, char (&utf8Path)[MaxPathBytes]) {
   std::size_t length = 0;
   for (; path[length] != 0 && path[length] < 0x80; ++length) {
-    if (length == MaxPathLength) return false;
+    if (length + 1 == MaxPathBytes) return false;
     utf8Path[length] = static_cast<char>(path[length]);
   }
   if (path[length] == 0) {
@@ -35,7 +36,7 @@ bool PathForOpen(const char16_t* path, char (&utf8Path)[MaxPathBytes]) {
     return true;
   }
   while (path[length] != 0) {
-    if (++length > MaxPathLength) return false;
+    if (++length >= MaxPathBytes) return false; // every unit takes a byte at least
   }
   return Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path);
 }

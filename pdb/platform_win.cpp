@@ -1,7 +1,7 @@
 // Windows file access and the ANSI code page.
 #include "pdb/code_page.h"
-#include "pdb/device_path.h"
 #include "pdb/platform.h"
+#include "pdb/windows_path.h"
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@ namespace {
 // char16_t and wchar_t are both UTF-16 code units on Windows; the system's
 // functions spell them wchar_t.
 const wchar_t* SystemText(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+wchar_t* SystemText(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
 // The lead bytes of the ANSI code page, which the host reads our texts in;
 // it is the system's and does not change while a process runs.
@@ -28,19 +29,42 @@ const TLeadBytes& AnsiLeadBytes() {
   return leadBytes;
 }
 
+// The full path of any path Windows opens fits, with the long form's prefix.
+constexpr std::size_t OpenPathUnits = LongFormRoom + MaxPathLength + 1;
+
+// Fills `buffer` and gives the NUL-terminated path to open, or the empty text
+// when there is none: a device, or a path too long to be opened at all.
+std::u16string_view PathForOpen(const char16_t* path, char16_t (&buffer)[OpenPathUnits]) {
+  const std::u16string_view given(path);
+  // Windows takes \\?\ as it stands: no device names, no full path to make.
+  if (IsVerbatimPath(given)) return NamesDevice(given) ? std::u16string_view() : given;
+  if (NamesDevice(given)) return {};
+  // Windows' own rule makes the full path: the folder of a relative path,
+  // "." and ".." resolved, trailing dots and spaces dropped, and a reserved
+  // device name (CON, NUL:, COM1.pdb, as this Windows counts them) turned
+  // into "\\.\NAME". Nothing is opened to find it.
+  constexpr DWORD room = OpenPathUnits - LongFormRoom;
+  const DWORD length = ::GetFullPathNameW(SystemText(path), room, SystemText(buffer + LongFormRoom), nullptr);
+  if (length == 0 || length >= room) return {};
+  return PathToOpen(buffer, length); // ends where the full path's NUL is
+}
+
 } // namespace
 
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   // A device is never opened: a serial port or the console can hold the open
-  // or the read for ever, and a pipe's bytes belong to its reader.
-  if (NamesDevice(path)) return false;
+  // or the read for ever, and a pipe's bytes belong to its reader. A path of
+  // 260 units or more opens in its long form, which the old limit does not bind.
+  char16_t pathBuffer[OpenPathUnits];
+  const std::u16string_view openPath = PathForOpen(path, pathBuffer);
+  if (openPath.empty()) return false;
   // Share read, write and delete: the host, a sync tool or an editor may hold
   // the file open, also to move, rename or replace it, and we must neither
   // fail on that nor refuse them. Windows counts rename and delete as a third
   // kind of access, so sharing read and write alone would do both.
-  const HANDLE file =
-      ::CreateFileW(SystemText(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = ::CreateFileW(SystemText(openPath.data()), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // What the name did not show (a link to a device, say): only disk files are read.
   bool readable = ::GetFileType(file) == FILE_TYPE_DISK;

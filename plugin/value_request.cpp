@@ -14,9 +14,10 @@ namespace {
 // Fields answered with a FieldDate; the others are text.
 constexpr std::array<int, 3> DateFields = {3, 4, 5};
 
-// Long enough for every name a host passes for a real file; longer names
-// are converted on the heap, only to find their extension.
-constexpr std::size_t NameBufferUnits = 1024;
+// Holds every name Linux can open (PATH_MAX bytes make at most as many
+// units) and Windows paths of up to 4,095 units; longer names are converted
+// on the heap. The stack keeps room for the full path that Windows opens.
+constexpr std::size_t NameBufferUnits = std::min<std::size_t>(MaxPathLength + 1, 4096);
 
 char16_t Lowered(char16_t unit) {
   return (unit >= 'A' && unit <= 'Z') ? static_cast<char16_t>(unit - 'A' + 'a') : unit;

@@ -2,6 +2,13 @@
 # Installs the Debian packages that the build, the tests and the demo need,
 # when they are missing. As root it runs apt-get; otherwise it prints the
 # apt-get line to run and stops.
+#
+# Packages of another architecture (name:arch, only for the 32-bit tests) are
+# installed last and may be left out: the archive's index of an architecture
+# can be out of step for hours ("Mirror sync in progress?"), or its versions
+# skewed against amd64's. Setup then says so in one line and goes on, and the
+# tests that need them report NOT RUN. Any other package that cannot be
+# installed stops setup.
 set -euo pipefail
 
 packages=(
@@ -14,16 +21,26 @@ packages=(
   doublecmd-plugins locales
 )
 
-# 32-bit Wine, for the 32-bit DLL's tests, comes from the i386 architecture.
-need_i386=0
-dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
-
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$package")
   fi
 done
+native=()
+foreign=()
+for package in "${missing[@]}"; do
+  case $package in
+  *:*) foreign+=("$package") ;;
+  *) native+=("$package") ;;
+  esac
+done
+architectures=$(printf '%s\n' "${foreign[@]}" | sed -n 's/.*://p' | sort -u)
+need_architectures=()
+for arch in $architectures; do
+  dpkg --print-foreign-architectures | grep -qx "$arch" || need_architectures+=("$arch")
+done
+
 # Locales the tests run in: Wine takes its ANSI code page from the locale.
 locales=(en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
 missing_locales=()
@@ -39,7 +56,7 @@ generate_locales() {
   locale-gen >/dev/null
 }
 
-if [ ${#missing[@]} -eq 0 ] && [ $need_i386 -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ]; then
   [ ${#missing_locales[@]} -eq 0 ] && exit 0
   [ "$(id -u)" -eq 0 ] || { echo "Missing locales ${missing_locales[*]}: add them to /etc/locale.gen and run locale-gen as root" >&2; exit 1; }
   generate_locales
@@ -48,13 +65,40 @@ fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "Missing packages; install them as root with:" >&2
-  [ $need_i386 -eq 0 ] || echo "  dpkg --add-architecture i386" >&2
+  for arch in "${need_architectures[@]}"; do echo "  dpkg --add-architecture $arch" >&2; done
   echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
   exit 1
 fi
 echo "Installing: ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
-[ $need_i386 -eq 0 ] || dpkg --add-architecture i386
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+for arch in "${need_architectures[@]}"; do dpkg --add-architecture "$arch"; done
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# An index that fails to download is often whole again a little later. After
+# the last try apt keeps what it fetched, and the installs below tell whether
+# that is enough.
+for try in 1 2 3; do
+  timeout 600 apt-get update -qq >"$log" 2>&1 && break
+  [ $try -eq 3 ] && { echo "apt-get update failed three times; going on with the indexes it has:" >&2; grep '^E:' "$log" | head -3 >&2; break; }
+  sleep $((try * 10))
+done
+
+update_errors=$(grep -E '^E: Failed to fetch' "$log" || true)
+install() { timeout 1800 apt-get install -y -qq "$@" >"$log" 2>&1; }
+if [ ${#native[@]} -gt 0 ] && ! install "${native[@]}"; then
+  cat "$log" >&2
+  echo "setup: cannot install ${native[*]}; the build needs them" >&2
+  exit 1
+fi
+if [ ${#foreign[@]} -gt 0 ] && ! install "${foreign[@]}"; then
+  reason=$(grep -m1 -E '^E: ' "$log" | cut -c4- | cut -c1-120 || true)
+  for arch in $architectures; do
+    if grep -q "binary-$arch/" <<<"$update_errors"; then
+      reason="the archive's $arch index could not be fetched: $(grep -m1 "binary-$arch/" <<<"$update_errors" |
+        sed -E 's/^E: Failed to fetch [^ ]+ +//; s/ *\[IP[^]]*\]$//' | cut -c1-100)"
+    fi
+  done
+  echo "setup: left out ${foreign[*]} (${reason:-apt-get install failed}); the tests that need them report NOT RUN" >&2
+fi
 generate_locales

@@ -20,11 +20,7 @@ x86_64) preset=windows-x64 dll=wdx_Korvel.wdx64 ;;
 i386) preset=windows-x86 dll=wdx_Korvel.wdx ;;
 *) fail "unknown architecture $arch" ;;
 esac
-if [ "$arch" = i386 ] && ! wine --version >/dev/null 2>&1; then
-  echo "NOT RUN: 32-bit Double Commander needs 32-bit Wine, which cannot start on this machine" \
-    "(its kernel runs no 32-bit programs: $(uname -r))"
-  exit 77
-fi
+[ "$arch" != i386 ] || "$source_dir/scripts/wine.sh" --check-32-bit "32-bit Double Commander" || exit 77
 
 install_missing xvfb xauth xdotool xclip x11-utils imagemagick python3 locales unzip
 

@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -74,7 +78,19 @@ void ExpectUntouched(const TAnswer& answer, int result) {
   }
 }
 
+#if defined(_WIN32)
+// The name as a Windows host passes it to the 8-bit export: in the ANSI code page.
+std::string NativeName(const fs::path& path) {
+  const std::wstring wide = path.wstring();
+  std::string ansi(wide.size() * 2 + 1, '\0');
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi.data(),
+                                           static_cast<int>(ansi.size()), nullptr, nullptr);
+  ansi.resize(length > 0 ? static_cast<std::size_t>(length) - 1 : 0);
+  return ansi;
+}
+#else
 std::string NativeName(const fs::path& path) { return path.string(); }
+#endif
 
 // ---------------------------------------------------------------- catalogue
 
@@ -473,41 +489,82 @@ TEST_F(ValueRequests, FilesTooShortOrNotFilesAreEmpty) {
   for (const int index : {0, 3}) ExpectUntouched(AskW(Name("folder.pdb"), index), FieldEmpty);
 }
 
-TEST_F(ValueRequests, OpensPathsUpTo259CodeUnits) {
-  const auto folder = *Folder / "long";
-  fs::create_directories(folder);
-  const std::size_t folderLength = WideName(folder).size(); // with the NUL: room for the separator
-  TSampleHeader header;
-  header.Name = "Long";
-  for (const std::size_t length : {259u, 260u}) {
-    SCOPED_TRACE(length);
-    const std::string file = std::string(length - folderLength - 4, 'n') + ".pdb";
-    const auto path = folder / file;
-    WritePalmFile(path, header);
-    ASSERT_TRUE(fs::exists(path));
-    const auto name = WideName(path);
-    ASSERT_EQ(name.size() - 1, length);
-    if (length <= 259) {
-      ExpectText(AskW(name, 0), "Long");
-      ExpectText(Ask8(NativeName(path).c_str(), 0), "Long");
-    } else {
-      ExpectUntouched(AskW(name, 0), FieldEmpty);
-      ExpectUntouched(Ask8(NativeName(path).c_str(), 3), FieldEmpty);
-    }
+// A path of exactly `length` units of the system's own measure (UTF-8 bytes
+// on Linux, UTF-16 units on Windows) under `base`: folders of `unit`, then a
+// file named with it; ASCII letters make up what `unit` cannot fill.
+fs::path DeepPath(const fs::path& base, std::size_t length, char16_t unit) {
+#if defined(_WIN32)
+  const auto measure = [](const fs::path& path) { return path.wstring().size(); };
+  const std::size_t unitSize = 1;
+#else
+  const auto measure = [](const fs::path& path) { return path.string().size(); };
+  const std::size_t unitSize = unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+#endif
+  fs::path path = base;
+  while (measure(path) + 1 + 40 * unitSize + 1 + 40 * unitSize + 8 < length) {
+    path /= std::u16string(40, unit); // names of 120 bytes at most, the file's of 250: within 255
   }
-  // 8-bit names around the length the conversion holds without the heap.
-  for (const std::size_t length : {1023u, 1024u, 1025u}) {
+  const std::size_t left = length - measure(path) - 1 - 4; // less the separator and ".pdb"
+  std::u16string file(left / unitSize, unit);
+  file.append(left % unitSize, u'x');
+  return path / (file + u".pdb");
+}
+
+// Where the host lists deep folders, every value reads as at a short path.
+TEST_F(ValueRequests, DeepPathsGiveTheirValues) {
+  struct Case {
+    std::size_t Length;
+    char16_t Unit;
+    bool Opened;
+  };
+#if defined(_WIN32)
+  // The old limit was 259 units; \\?\ forms are asked too.
+  const Case cases[] = {{259, u'd', true},  {260, u'd', true},      {300, u'd', true},
+                        {1000, u'd', true}, {300, u'\u00E9', true}, {1000, u'\u00E9', true}};
+#else
+  // PATH_MAX is 4,096 bytes with the NUL.
+  const Case cases[] = {{300, u'd', true},        {1000, u'd', true},      {4000, u'd', true},
+                        {4095, u'd', true},       {4096, u'd', false},     {300, u'\u00E9', true},
+                        {1000, u'\u0416', true},  {4000, u'\u30E1', true}, {4095, u'\u30E1', true},
+                        {4096, u'\u30E1', false}, {5000, u'\u30E1', false}};
+#endif
+  const auto shortPath = Name("MemoDB.PDB");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Length) + " units of U+" + std::to_string(static_cast<int>(c.Unit)));
+    const fs::path path = DeepPath(*Folder / "deep", c.Length, c.Unit);
+    std::vector<TWideName> names = {WideName(path)};
+#if defined(_WIN32)
+    ASSERT_EQ(path.wstring().size(), c.Length);
+    names.push_back(WideName(fs::path(L"\\\\?\\" + path.wstring())));
+#else
+    ASSERT_EQ(path.string().size(), c.Length);
+#endif
+    if (c.Opened) {
+      fs::create_directories(path.parent_path());
+      fs::copy_file(*Folder / "MemoDB.PDB", path);
+    }
+    for (int index = 0; index < 8; ++index) {
+      const TAnswer expected = c.Opened ? AskW(shortPath, index) : TAnswer{FieldEmpty, MarkedBuffer(256)};
+      for (const auto& name : names) {
+        const TAnswer wide = AskW(name, index);
+        EXPECT_EQ(wide.Result, expected.Result) << index;
+        EXPECT_EQ(wide.Buffer, expected.Buffer) << index;
+      }
+      const TAnswer narrow = Ask8(NativeName(path).c_str(), index);
+      EXPECT_EQ(narrow.Result, expected.Result) << index;
+      EXPECT_EQ(narrow.Buffer, expected.Buffer) << index;
+    }
+    std::error_code ignored;
+    fs::remove_all(*Folder / "deep", ignored);
+  }
+  // Names past every system's limit are still answered by their extension alone.
+  for (const std::size_t length : {4095u, 4096u, 32000u, 40000u}) {
     SCOPED_TRACE(length);
     ExpectUntouched(Ask8((std::string(length - 4, 'x') + ".pdb").c_str(), 0), FieldEmpty);
     ExpectUntouched(Ask8((std::string(length - 4, 'x') + ".txt").c_str(), 0), FieldDelayed);
+    ExpectUntouched(AskW(WideName(std::u16string(length - 4, u'x') + u".pdb"), 0), FieldEmpty);
+    ExpectUntouched(AskW(WideName(std::u16string(length - 4, u'x') + u".txt"), 0), FieldDelayed);
   }
-  // Far longer names are still answered by their extension alone.
-  const std::u16string huge(32000, u'x');
-  ExpectUntouched(AskW(WideName(huge + u".pdb"), 0), FieldEmpty);
-  ExpectUntouched(AskW(WideName(huge + u".txt"), 0), FieldDelayed);
-  const std::string huge8(32000, 'x');
-  ExpectUntouched(Ask8((huge8 + ".pdb").c_str(), 0), FieldEmpty);
-  ExpectUntouched(Ask8((huge8 + ".txt").c_str(), 0), FieldDelayed);
 }
 
 TEST_F(ValueRequests, ThreadsAskingAtOnceAllGetTheRightValues) {

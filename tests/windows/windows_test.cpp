@@ -380,22 +380,103 @@ TEST_F(WindowsFiles, AnsiNamesGiveWhatTheWideNamesGive) {
   }
 }
 
-TEST_F(WindowsFiles, PipesAndDevicesAreNeverOpened) {
+// Every name the plug-in asks CreateFileW to open, in order: its import of
+// the function is pointed at RecordingCreateFileW, which records the name and
+// passes the call on, so that a test sees whether a name was opened at all.
+std::mutex OpenedLock;
+std::vector<std::wstring> Opened;
+
+HANDLE WINAPI RecordingCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+  {
+    const std::lock_guard lock(OpenedLock);
+    Opened.emplace_back(name);
+  }
+  return ::CreateFileW(name, access, share, security, disposition, flags, templateFile);
+}
+
+bool RecordOpens() {
+  static const bool hooked = [] {
+    const auto& imports = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    auto* base = const_cast<std::uint8_t*>(ModuleBase());
+    for (auto* library = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         library->Name != 0; ++library) {
+      const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
+      auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+      for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+        const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "CreateFileW") != 0) continue;
+        DWORD protection = 0;
+        if (!::VirtualProtect(slots, sizeof *slots, PAGE_READWRITE, &protection)) return false;
+        slots->u1.Function = reinterpret_cast<decltype(slots->u1.Function)>(&RecordingCreateFileW);
+        ::VirtualProtect(slots, sizeof *slots, protection, &protection);
+        return true;
+      }
+    }
+    return false;
+  }();
+  return hooked;
+}
+
+// Devices as this Windows counts them are never opened, whatever form their
+// name takes; files are, at any depth and through the \\?\ form too.
+TEST_F(WindowsFiles, DevicesAreNeverOpenedFilesAtAnyDepthAre) {
+  ASSERT_TRUE(RecordOpens()) << "the plug-in does not import CreateFileW";
   const wchar_t* pipeName = L"\\\\.\\pipe\\korvel-test.pdb";
   // PIPE_NOWAIT: asked whether a client came, the pipe answers at once.
   const HANDLE pipe =
       ::CreateNamedPipeW(pipeName, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 4, 512, 512, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
-  char buffer[64];
-  EXPECT_EQ(Ask(fs::path(pipeName), 0, buffer), FieldEmpty);
-  EXPECT_EQ(Ask(fs::path(L"\\\\?\\pipe\\korvel-test.pdb"), 0, buffer), FieldEmpty);
+  const std::wstring base = folder.wstring();
+  const std::wstring verbatimCon = L"\\\\?\\" + base + L"\\con.pdb"; // no device behind the \\?\ form
+  WritePalmFile(fs::path(verbatimCon), header);
+  std::wstring deep = base;
+  while (deep.size() < 300) deep += L"\\" + std::wstring(60, L'd');
+  ASSERT_TRUE(fs::create_directories(fs::path(L"\\\\?\\" + deep)));
+  deep += L"\\memo.pdb";
+  WritePalmFile(fs::path(L"\\\\?\\" + deep), header);
+  struct Case {
+    std::wstring Path;
+    std::wstring Opened; // the name CreateFileW gets; empty: never called
+    int Result;
+  };
+  const Case cases[] = {
+      {pipeName, L"", FieldEmpty},
+      {L"\\\\?\\pipe\\korvel-test.pdb", L"", FieldEmpty},
+      {base + L"\\NUL:.pdb", L"", FieldEmpty},
+      {base + L"\\COM1:.pdb", L"", FieldEmpty},
+      {base + L"\\CON:s.pdb", L"", FieldEmpty},
+      {base + L"\\CON.pdb", L"", FieldEmpty}, // a device to Wine, as to Windows before 11
+      {base + L"\\nul.backup.pdb", L"", FieldEmpty},
+      {L"\\\\?\\UNC\\server\\pipe\\x.pdb", L"", FieldEmpty},
+      {verbatimCon, verbatimCon, FieldTypeString},
+      {L"\\\\server\\share\\aux.pdb", L"\\\\server\\share\\aux.pdb", FieldEmpty},
+      {deep, L"\\\\?\\" + deep, FieldTypeString},
+      {L"\\\\?\\" + deep, L"\\\\?\\" + deep, FieldTypeString},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(fs::path(c.Path).string());
+    {
+      const std::lock_guard lock(OpenedLock);
+      Opened.clear();
+    }
+    char buffer[64] = {};
+    EXPECT_EQ(Ask(fs::path(c.Path), 0, buffer), c.Result);
+    const std::lock_guard lock(OpenedLock);
+    if (c.Opened.empty()) {
+      EXPECT_TRUE(Opened.empty()) << "opened " << fs::path(Opened.front()).string();
+    } else {
+      ASSERT_EQ(Opened.size(), 1u);
+      EXPECT_EQ(fs::path(Opened.front()).string(), fs::path(c.Opened).string());
+    }
+  }
   EXPECT_FALSE(::ConnectNamedPipe(pipe, nullptr));
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_PIPE_LISTENING))
       << "the plug-in connected to the pipe";
-  EXPECT_EQ(Ask(folder / "CON.pdb", 0, buffer), FieldEmpty);
-  EXPECT_EQ(Ask(folder / "COM1.pdb", 3, buffer), FieldEmpty);
-  EXPECT_EQ(Ask(folder / "NUL.pdb", 6, buffer), FieldEmpty);
   ::CloseHandle(pipe);
+  // Only its \\?\ form names the file: removing the folder would take it for the console.
+  EXPECT_TRUE(::DeleteFileW(verbatimCon.c_str()));
 }
 
 // Run with Wine's ANSI code page set to 932 (LANG=ja_JP.UTF-8): a text cut to

@@ -1,0 +1,35 @@
+// Windows paths as the plug-in opens them: never one that names a device, and
+// a long one through the form that lifts the old limit of 259 units. Pure
+// text rules; which names are devices (CON, NUL:, COM1 ...) is the running
+// Windows' own rule, asked through GetFullPathNameW, which turns such a name
+// into "\\.\NAME" (Windows 11 leaves CON.pdb a file; older ones do not).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Paths shorter than this open as they are; longer ones only in the \\?\ form.
+inline constexpr std::size_t ShortPathLimit = 260;
+
+// True for a path in the device namespace: "\\.\COM1", "\??\C:\x", and "\\?\"
+// unless a drive with a folder ("\\?\C:\"), "UNC\server\share" or
+// "Volume{...}\" follows ("\\?\C:" alone is the volume itself); and for a
+// server's named pipes and mailslots, "\\server\pipe\x" in either form.
+// GetFullPathNameW leaves the first two as they are and gives a reserved
+// device name in this form too.
+bool NamesDevice(std::u16string_view path);
+
+// True when the path starts with "\\?\" exactly, which Windows takes as it
+// stands: neither made full nor checked for device names.
+bool IsVerbatimPath(std::u16string_view path);
+
+// Room kept in front of a full path for its long form's prefix: "\\?\UNC"
+// takes the place of the first "\" of "\\server".
+inline constexpr std::size_t LongFormRoom = 6;
+
+// The path to open, given a full path as GetFullPathNameW writes it at
+// `buffer + LongFormRoom`, `length` units: empty for a device; as it is when
+// shorter than ShortPathLimit or already in the \\?\ form; a longer drive or
+// UNC path as "\\?\C:\..." or "\\?\UNC\server\...", written into the room in
+// front; empty for anything else that long.
+std::u16string_view PathToOpen(char16_t* buffer, std::size_t length);

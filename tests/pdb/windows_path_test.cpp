@@ -1,0 +1,98 @@
+// Which Windows paths name a device, and the form a long path opens in.
+#include "pdb/windows_path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string Narrow(std::u16string_view text) { return std::string(text.begin(), text.end()); }
+
+// head, `count` times `unit`, tail
+std::u16string Spelled(std::u16string_view head, std::size_t count, char16_t unit,
+                       std::u16string_view tail = {}) {
+  std::u16string text(head);
+  text.append(count, unit);
+  text += tail;
+  return text;
+}
+
+TEST(WindowsPath, TheDeviceNamespaceAndServerPipes) {
+  struct Case {
+    std::u16string_view Path;
+    bool Device;
+  };
+  // Reserved names such as CON are the running Windows' to decide: they
+  // reach this check as GetFullPathNameW's "\\.\CON".
+  const Case cases[] = {
+      {u"\\\\.\\CON", true},
+      {u"\\\\.\\pipe\\korvel.pdb", true},
+      {u"//./COM1", true},
+      {u"\\/.\\NUL", true},
+      {u"\\\\?\\pipe\\korvel.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\Null.pdb", true},
+      {u"\\??\\C:\\x.pdb", true},
+      {u"\\\\.\\", true},
+      {u"\\\\?\\[:\\memo.pdb", true},
+      {u"\\\\?\\C:", true},
+      {u"\\\\?\\Volume{0f0e0d0c-0000-0000-0000-000000000000}", true},
+      {u"\\\\?\\UNC\\server\\pipe\\x.pdb", true},
+      {u"\\\\server\\pipe\\x.pdb", true},
+      {u"\\\\server\\PIPE", true},
+      {u"//server/MailSlot/x.pdb", true},
+      {u"\\\\?\\C:\\Palm\\memo.pdb", false},
+      {u"\\\\?\\C:\\x\\con.pdb", false},
+      {u"\\\\?\\a:\\memo.pdb", false},
+      {u"\\\\?\\Z:\\memo.pdb", false},
+      {u"\\\\?\\UNC\\server\\share\\memo.pdb", false},
+      {u"\\\\?\\Volume{0f0e0d0c-0000-0000-0000-000000000000}\\memo.pdb", false},
+      {u"\\\\server\\share\\aux.pdb", false},
+      {u"\\\\server\\pipes\\x.pdb", false},
+      {u"\\\\server", false},
+      {u"\\\\x\\s\\memo.pdb", false},
+      {u"a\\.\\memo.pdb", false},
+      {u"C:\\Palm\\CON.pdb", false},
+      {u"C:\\pipe\\x.pdb", false},
+      {u"memo.pdb", false},
+      {u"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Narrow(c.Path));
+    EXPECT_EQ(NamesDevice(c.Path), c.Device);
+  }
+}
+
+TEST(WindowsPath, LongPathsOpenInTheirLongForm) {
+  const std::u16string deep = Spelled(u"\\", 300, u'd', u"\\m.pdb"); // 307 units
+  struct Case {
+    const char* Label;
+    std::u16string Full; // as GetFullPathNameW gives it
+    std::u16string Open; // empty: not opened
+  };
+  const Case cases[] = {
+      {"short drive path", u"C:\\Palm\\memo.pdb", u"C:\\Palm\\memo.pdb"},
+      {"259 units", Spelled(u"C:\\", 256, u'n'), Spelled(u"C:\\", 256, u'n')},
+      {"260 units", Spelled(u"C:\\", 257, u'n'), Spelled(u"\\\\?\\C:\\", 257, u'n')},
+      {"deep drive path", u"C:" + deep, u"\\\\?\\C:" + deep},
+      {"deep UNC path", u"\\\\server\\share" + deep, u"\\\\?\\UNC\\server\\share" + deep},
+      {"short UNC path", u"\\\\server\\share\\m.pdb", u"\\\\server\\share\\m.pdb"},
+      {"deep long form", u"\\\\?\\C:" + deep, u"\\\\?\\C:" + deep},
+      {"a device", u"\\\\.\\CON", u""},
+      {"a long device path", Spelled(u"\\\\.\\", 300, u'd'), u""},
+      {"neither drive nor share", Spelled(u"\\", 300, u'd'), u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    std::u16string buffer(LongFormRoom, u'#');
+    buffer += c.Full;
+    buffer += u'\0';
+    const std::u16string_view open = PathToOpen(buffer.data(), c.Full.size());
+    EXPECT_EQ(Narrow(open), Narrow(c.Open));
+    if (!open.empty()) {
+      EXPECT_EQ(open.data()[open.size()], u'\0') << "the path to open ends at the NUL";
+    }
+  }
+}
+
+} // namespace
