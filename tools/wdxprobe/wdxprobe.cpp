@@ -2,6 +2,7 @@
 // fields, and prints every value it gives for the files named: as a table,
 // as CSV or as JSON. This file is the command line and the output; loading
 // and asking are in plugin_host, formatting a value in value_format.
+#include "pdb/windows_path.h"
 #include "plugin/version.h"
 #include "tools/wdxprobe/detect_expression.h"
 #include "tools/wdxprobe/plugin_host.h"
@@ -85,6 +86,25 @@ struct TResults {
 };
 
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+
+#if defined(_WIN32)
+// The path for our own look at a file or folder. Windows' file functions stop
+// at 259 units unless given the \\?\ form of the full path, and the C++
+// library's folder listing cannot take that form: a long path takes it here,
+// made by the rule the plug-in opens files by, for the system's own calls.
+// The plug-in still gets the path as given, as from any Windows host.
+std::wstring SystemPath(const std::string& text) {
+  std::wstring path = PathFromUtf8(text).wstring();
+  if (path.size() < ShortPathLimit) return path;
+  std::vector<char16_t> full(LongFormRoom + 32768);
+  const auto room = static_cast<DWORD>(full.size() - LongFormRoom);
+  const DWORD length =
+      ::GetFullPathNameW(path.c_str(), room, reinterpret_cast<wchar_t*>(full.data() + LongFormRoom), nullptr);
+  if (length == 0 || length >= room) return path;
+  const std::u16string_view open = PathToOpen(full.data(), length);
+  return open.empty() ? path : std::wstring(open.begin(), open.end());
+}
+#endif
 
 #if defined(_WIN32)
 std::string Utf8FromPath(const fs::path& path) {
@@ -341,14 +361,18 @@ struct TFolderEntry {
 // files nor folders to descend into. False when the folder cannot be read.
 bool FolderEntries(const std::string& folder, std::vector<TFolderEntry>& entries) {
 #if defined(_WIN32)
-  std::error_code error;
-  for (fs::directory_iterator entry(PathFromUtf8(folder), error), end; !error && entry != end;
-       entry.increment(error)) {
-    const bool isFolder = entry->is_directory(error);
-    const bool isLink = entry->is_symlink(error);
-    entries.push_back({Utf8FromPath(entry->path().filename()), isFolder && !isLink, !isFolder});
-  }
-  if (error) return false;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = ::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoBasic, &found,
+                                           FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND; // an empty drive
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back({Utf8FromPath(fs::path(name)), isFolder && !isLink, !isFolder});
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
 #else
   // readdir gives each entry's type without a stat of its own, which the
   // listing of a large folder notices.
@@ -398,7 +422,12 @@ bool ListFolder(const std::string& folder, bool recursive, std::vector<std::stri
 // plug-in would only answer for it with an error code per field.
 bool Readable(const std::string& path) {
 #if defined(_WIN32)
-  return std::ifstream(PathFromUtf8(path), std::ios::binary).is_open();
+  const HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
 #else
   return ::access(path.c_str(), R_OK) == 0; // opens nothing, so a FIFO does not block it
 #endif
@@ -414,15 +443,23 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
     if (options.All || DetectMatches(detect, name)) jobs.push_back({std::move(path), {}});
   };
   for (const auto& argument : options.Paths) {
+#if defined(_WIN32)
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(argument).c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    const bool isFolder = exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+#else
     const fs::path path = PathFromUtf8(argument);
     std::error_code error;
     const auto status = fs::status(path, error);
-    if (!fs::exists(status) && !fs::is_symlink(fs::symlink_status(path, error))) {
+    const bool exists = fs::exists(status) || fs::is_symlink(fs::symlink_status(path, error));
+    const bool isFolder = fs::is_directory(status);
+#endif
+    if (!exists) {
       ReportUnreadable(argument, "no such file or folder");
       allFound = false;
       continue;
     }
-    if (!fs::is_directory(status)) {
+    if (!isFolder) {
       if (!Readable(argument)) {
         ReportUnreadable(argument, "cannot read this file");
         allFound = false;
