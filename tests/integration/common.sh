@@ -2,6 +2,24 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Every wait below ends: a command that can block runs under `timeout`, a
+# poll has a deadline, and what did not finish is said, with a picture of
+# the screen (in $work/failure.png) where there is one.
+screen_failure() { # what did not finish
+  [ -z "${DISPLAY:-}" ] || timeout 30 import -window root "$work/failure.png" 2>/dev/null || true
+  fail "$* (screen: $work/failure.png)"
+}
+
+# Polls COMMAND every half second until it succeeds; false after SECONDS.
+wait_until() { # seconds, command...
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.5
+  done
+}
+
 # Installs the Debian packages named that are missing (as root; otherwise fails
 # with the line to run).
 install_missing() {
@@ -12,7 +30,8 @@ install_missing() {
   [ ${#missing[@]} -eq 0 ] && return
   [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"
   echo "installing ${missing[*]}" >&2
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  DEBIAN_FRONTEND=noninteractive timeout 1800 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    fail "apt-get install ${missing[*]} failed or took over 30 minutes"
 }
 
 # Starts Xvfb on the first free display of FIRST..LAST, with its log in LOG,
@@ -28,5 +47,5 @@ start_xvfb() { # first, last, log, [prefix...]
   "$@" Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >"$log" 2>&1 &
   pids+=($!)
   export DISPLAY=$display
-  for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+  wait_until 20 timeout 5 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $display in 20 s; see $log"
 }

@@ -30,12 +30,15 @@ done
 [ $generate -eq 0 ] || locale-gen >/dev/null
 
 rm -rf "$work"
-# The panel shows a folder a user has, ~/Palm, in a home of the test's own:
-# /home/palm where the test may make it (the screenshot shows its path).
+# The panel shows a folder a user has under ~/Palm, in a home of the test's
+# own: /home/palm where the test may make it (the screenshot shows its path).
+# It lies deep, past 1,000 bytes, with names in another script on the way,
+# as the backups of old handhelds do.
 home=$work/home
 if [ -w /home ]; then home=/home/palm; fi
 rm -rf "$home"
 panel=$home/Palm
+while [ "$(printf '%s' "$panel" | wc -c)" -le 1000 ]; do panel+="/Резервные копии Palm 2003"; done
 mkdir -p "$home/.config" "$home/.cache" "$home/.local/share" "$work/runtime" "$work/config"
 chmod 700 "$work/runtime"
 
@@ -85,22 +88,28 @@ start_doublecmd() { # locale
   done
   [ -n "$window" ] || { tail -20 "$work/doublecmd.log" >&2; fail "Double Commander showed no window, twice"; }
   sleep 1
-  xdotool windowfocus --sync "$window"
+  timeout 10 xdotool windowfocus --sync "$window" || true
 }
 
-stop_doublecmd() {
-  xdotool windowfocus --sync "$window" key alt+x || true
-  for _ in $(seq 1 40); do kill -0 "$dc_pid" 2>/dev/null || return 0; sleep 0.25; done
-  kill -TERM "$dc_pid" 2>/dev/null || true
-  sleep 2
-  kill -KILL "$dc_pid" 2>/dev/null || true
+dc_ended() { ! kill -0 "$dc_pid" 2>/dev/null; }
+window_gone() { dc_ended || ! timeout 10 xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1; }
+stop_doublecmd() { # what was done before
+  # Alt+X, again until the window is gone: a key that comes while the window
+  # is busy is lost. Then the process ends, once it has saved its settings.
+  local deadline=$((SECONDS + 60))
+  until window_gone; do
+    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in 60 s of Alt+X"
+    timeout 10 xdotool windowfocus --sync "$window" key alt+x 2>/dev/null || true
+    wait_until 5 window_gone || true
+  done
+  wait_until 60 dc_ended || screen_failure "after $1, Double Commander's window closed, but it did not end in 60 s"
 }
 
 # 3. A first run writes the default configuration; then the plug-in, a
 # column set of the name and the eight fields, and the keys are added to it.
 # Both panels show ~/Palm, filled anew for each run.
 start_doublecmd C.UTF-8
-stop_doublecmd
+stop_doublecmd "the first start"
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
 python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --plugin "$plugin" --folder "$panel"
 
@@ -114,17 +123,19 @@ declare -A named=(
 )
 for name in "${locales[@]}"; do
   file=${named[$name]%%=*}
-  rm -rf "$panel"
+  rm -rf "$home/Palm"
+  mkdir -p "$(dirname "$panel")"
   cp -r "$work/samples" "$panel"
   cp "$work/names/$file" "$work/names/Unicode.pdb" "$panel/"
   # What the command-line host reports through the same library, in the same locale.
-  LC_ALL=$name "$build/tools/wdxprobe" "$plugin" --json --all "$panel" >"$work/expected.jsonl"
+  LC_ALL=$name timeout 60 "$build/tools/wdxprobe" "$plugin" --json --all "$panel" >"$work/expected.jsonl" ||
+    fail "wdxprobe did not list the panel's folder in 60 s under $name"
 
   start_doublecmd "$name"
   for attempt in $(seq 1 20); do
-    xdotool windowfocus --sync "$window" key Escape F11 F12
+    timeout 10 xdotool windowfocus --sync "$window" key Escape F11 F12 || true
     sleep 0.5
-    xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
+    timeout 10 xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
     if python3 "$source_dir/tests/integration/doublecmd_compare.py" "$work/panel.txt" "$work/expected.jsonl" \
       "${named[$name]}" "Unicode.pdb=Ünïcödé ✓" >"$work/compare.txt" 2>&1; then
       break
@@ -133,15 +144,14 @@ for name in "${locales[@]}"; do
   done
   echo "$name: $(cat "$work/compare.txt")"
   if ! grep -q "agree" "$work/compare.txt"; then
-    import -window root "$work/failure.png" || true
     cat "$work/panel.txt" >&2
-    fail "under $name the panel differs; see $work/failure.png"
+    screen_failure "under $name the panel differs"
   fi
   if [ "$name" = C.UTF-8 ]; then
-    xdotool windowfocus --sync "$window" key F10 # unmark, for a clean picture
+    timeout 10 xdotool windowfocus --sync "$window" key F10 || true # unmark, for a clean picture
     sleep 0.5
-    import -window root -crop 1580x780+0+0 +repage "$screenshot"
+    timeout 30 import -window root -crop 1580x780+0+0 +repage "$screenshot"
     echo "screenshot: $screenshot"
   fi
-  stop_doublecmd
+  stop_doublecmd "the panel under $name"
 done

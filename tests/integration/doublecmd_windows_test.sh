@@ -33,17 +33,22 @@ zip=$("$source_dir/scripts/package.sh" "$work/dist" | grep -- '-windows.zip$')
 probe=$source_dir/build/$preset/tools/wdxprobe.exe
 wine=$source_dir/scripts/wine.sh
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-"$wine" "$probe" --version >/dev/null # makes the prefix
+timeout 300 "$wine" "$probe" --version >/dev/null || fail "Wine did not make its prefix in 300 s"
 drive_c=$WINEPREFIX/drive_c
 cp -r "$doublecmd" "$drive_c/DoubleCmd"
 settings=$drive_c/DoubleCmd/settings
-"$source_dir/build/linux/tools/palm-samples" "$drive_c/Palm"
+# The panel shows a folder deep under C:\, of over 300 characters, as the
+# archives of users' old handhelds get: past the 259 of old Windows programs.
+folder='C:\Palm'
+while [ ${#folder} -le 300 ]; do folder+='\Sauvegardes du Palm de Zoe 2003'; done
+panel=$drive_c/$(printf '%s' "${folder#C:\\}" | tr '\\' /)
+"$source_dir/build/linux/tools/palm-samples" "$panel"
 "$source_dir/build/linux/tools/palm-samples" --names "$work/names"
 
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true
   sleep 1
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
 }
@@ -54,30 +59,31 @@ start_xvfb 151 210 "$work/xvfb.log"
 # Wine it may be made again after its first showing.
 send_keys() {
   local window
-  window=$(xdotool search --onlyvisible --name "^Double Commander" 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && xdotool windowfocus --sync "$window" key "$@" 2>/dev/null
+  window=$(timeout 10 xdotool search --onlyvisible --name "^Double Commander" 2>/dev/null | head -1 || true)
+  [ -n "$window" ] && timeout 10 xdotool windowfocus --sync "$window" key "$@" 2>/dev/null
 }
+window_shown() { timeout 10 xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1; }
+window_gone() { ! window_shown; }
 start_doublecmd() { # locale
-  /usr/lib/wine/wineserver -k 2>/dev/null || true # Wine takes the code page from the locale at its start
+  timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true # Wine takes the code page from the locale at its start
   LANG=$1 LC_ALL=$1 "$wine" 'C:\DoubleCmd\doublecmd.exe' >>"$work/doublecmd.log" 2>&1 &
   pids+=($!)
-  window=
-  for _ in $(seq 1 240); do
-    window=$(xdotool search --onlyvisible --name "Double Commander" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.5
-  done
-  [ -n "$window" ] || { import -window root "$work/failure.png" || true; fail "Double Commander showed no window under $1"; }
+  wait_until 120 window_shown || screen_failure "Double Commander showed no window in 120 s under $1"
   sleep 3
 }
-stop_doublecmd() {
-  # Alt+F4 as Windows users close it; under Wine Alt+X only opens the menu.
-  send_keys Escape alt+F4 || true
-  for _ in $(seq 1 60); do
-    xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1 || break
-    sleep 0.5
+stop_doublecmd() { # what was done before
+  # Alt+F4 as Windows users close it; under Wine Alt+X only opens the menu. A
+  # key that comes while the window is busy is lost: it is sent again until
+  # the window is gone.
+  local deadline=$((SECONDS + 120))
+  while window_shown; do
+    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in 120 s of Alt+F4"
+    send_keys Escape alt+F4 || true
+    wait_until 10 window_gone || true
   done
-  /usr/lib/wine/wineserver -w 2>/dev/null || true
+  # Its processes, and Wine's, end after the window: it saves its settings then.
+  timeout 300 /usr/lib/wine/wineserver -w 2>/dev/null ||
+    screen_failure "after $1, Double Commander's window closed, but its processes did not end in 300 s"
 }
 
 # 2. A first run writes the default configuration. Then the plug-in is
@@ -86,7 +92,7 @@ stop_doublecmd() {
 # path to cm_AddPlugin, which opens the settings and adds it as their Add
 # button does; Enter confirms them.
 start_doublecmd en_US.UTF-8
-stop_doublecmd
+stop_doublecmd "the first start"
 [ -f "$settings/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
 mkdir -p "$drive_c/Plugins/Korvel"
 (cd "$drive_c/Plugins/Korvel" && unzip -q "$zip")
@@ -97,20 +103,17 @@ options=
 for _ in $(seq 1 3); do # a key sent before the window takes keys is lost: again until it is taken
   send_keys shift+F11 || true
   for _ in $(seq 1 20); do
-    options=$(xdotool search --onlyvisible --name "^Options" 2>/dev/null | head -1 || true)
+    options=$(timeout 10 xdotool search --onlyvisible --name "^Options" 2>/dev/null | head -1 || true)
     [ -n "$options" ] && break 2
     sleep 0.5
   done
 done
-if [ -z "$options" ]; then
-  import -window root "$work/failure.png" || true
-  fail "the plug-in settings did not open; see $work/failure.png"
-fi
+[ -n "$options" ] || screen_failure "the plug-in settings did not open"
 sleep 2
-import -window root "$work/added.png" || true
-xdotool windowfocus --sync "$options" key Return || true
+timeout 30 import -window root "$work/added.png" || true
+timeout 10 xdotool windowfocus --sync "$options" key Return || true
 sleep 1
-stop_doublecmd
+stop_doublecmd "adding the plug-in"
 registered=$(python3 - "$settings/doublecmd.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 for plugin in ET.parse(sys.argv[1]).getroot().iter("WdxPlugin"):
@@ -125,7 +128,7 @@ path=$(echo "$registered" | awk -F'\t' '$2 ~ /Korvel/ {print $2; exit}')
 installed=$drive_c/Plugins/Korvel/$dll
 
 # 3. The column set of the eight fields, both panels on C:\Palm.
-python3 "$config" "$settings" --installed "$name" --folder 'C:\Palm\'
+python3 "$config" "$settings" --installed "$name" --folder "$folder\\"
 
 # 4. Per ANSI code page: the database named in it, every cell against
 # wdxprobe.exe through the installed DLL, in the same locale.
@@ -136,15 +139,16 @@ declare -A named=(
 )
 for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do
   IFS='=' read -r file title codec <<<"${named[$locale]}"
-  rm -f "$drive_c"/Palm/{CafeMuller,Zametki,Memocho}.pdb
-  cp "$work/names/$file" "$drive_c/Palm/"
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  LANG=$locale LC_ALL=$locale "$wine" "$probe" "$installed" --json --all 'C:\Palm' | tr -d '\r' >"$work/expected.jsonl"
+  rm -f "$panel"/{CafeMuller,Zametki,Memocho}.pdb
+  cp "$work/names/$file" "$panel/"
+  timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true
+  LANG=$locale LC_ALL=$locale timeout 300 "$wine" "$probe" "$installed" --json --all "$folder" | tr -d '\r' >"$work/expected.jsonl" ||
+    fail "wdxprobe.exe did not list $folder in 300 s under $locale"
   start_doublecmd "$locale"
   for _ in $(seq 1 20); do
     send_keys Escape F11 F12 || true
     sleep 1
-    xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
+    timeout 10 xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
     if python3 "$source_dir/tests/integration/doublecmd_compare.py" "$work/panel.txt" "$work/expected.jsonl" \
       "--code-page=$codec" "$file=$title" >"$work/compare.txt" 2>&1; then
       break
@@ -152,15 +156,14 @@ for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do
   done
   echo "$arch, $locale ($codec): $(cat "$work/compare.txt")"
   if ! grep -q "agree" "$work/compare.txt"; then
-    import -window root "$work/failure.png" || true
     cat "$work/panel.txt" >&2
-    fail "under $locale the panel differs; see $work/failure.png"
+    screen_failure "under $locale the panel differs"
   fi
   if [ "$locale" = en_US.UTF-8 ]; then
     send_keys F10 || true
     sleep 1
-    import -window root -crop 1580x780+0+0 +repage "$screenshot"
+    timeout 30 import -window root -crop 1580x780+0+0 +repage "$screenshot"
     echo "screenshot: $screenshot"
   fi
-  stop_doublecmd
+  stop_doublecmd "the panel under $locale"
 done
