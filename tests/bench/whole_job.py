@@ -31,7 +31,7 @@ for round_number in range(rounds):
         start = time.perf_counter()
         # The exit status is not ours to judge: exiftool, for one, exits 1 for files it cannot read.
         subprocess.run(commands[label], shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       check=False)
+                       check=False, timeout=900)
         times[label].append(time.perf_counter() - start)
 with open(output, "w") as out:
     json.dump(times, out)

@@ -78,7 +78,8 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 check() { # label, command...
   local label=$1 status=0
   shift
-  (cd "$work" && "$@" --json --delay samples) >"$work/$label.raw" || status=$?
+  (cd "$work" && timeout 300 "$@" --json --delay samples) >"$work/$label.raw" || status=$?
+  [ $status -ne 124 ] || fail "$label: wdxprobe did not finish in 300 s"
   # Where 32-bit programs cannot run at all, scripts/wine.sh has said so: the
   # windows-x86 tests report the same as not run.
   [ $status -ne 77 ] || { echo "$label: not run"; return; }

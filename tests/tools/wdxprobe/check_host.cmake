@@ -8,7 +8,7 @@ file(MAKE_DIRECTORY "${WORK}")
 # Run in WORK, so that paths given as "samples" are shown as given.
 function(run expected_status)
   execute_process(COMMAND ${emulator} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  WORKING_DIRECTORY "${WORK}")
+                  WORKING_DIRECTORY "${WORK}" TIMEOUT 300)
   if(NOT status STREQUAL expected_status)
     message(FATAL_ERROR "${ARGN}\nreturned ${status}, expected ${expected_status}\n${out}\n${err}")
   endif()

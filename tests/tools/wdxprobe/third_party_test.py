@@ -32,7 +32,8 @@ if not installed("doublecmd-plugins"):
     if os.geteuid() != 0:
         sys.exit("doublecmd-plugins is missing; as root: apt-get install doublecmd-plugins")
     subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends", "doublecmd-plugins"],
-                   check=True, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), stdout=subprocess.DEVNULL)
+                   check=True, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), stdout=subprocess.DEVNULL,
+                   timeout=1800)
 
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
