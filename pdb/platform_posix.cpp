@@ -134,7 +134,11 @@ bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   if (::stat(utf8Path, &status) != 0 || !S_ISREG(status.st_mode)) return false;
   // O_NONBLOCK and O_NOCTTY for that case: a FIFO without a writer opens at
   // once instead of holding the host's thread, a terminal does not become ours.
-  const int fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // A signal may interrupt the open too, on NFS and FUSE mounts: it is tried again.
+  int fd;
+  do {
+    fd = ::open(utf8Path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(fd);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -30,6 +31,7 @@ struct TReadScript {
   bool Stops = false;        // whether the file stops giving bytes:
   std::size_t StopAfter = 0; // after this many,
   int StopWith = 0;          // failing with this errno, or with end of file when 0
+  int OpenInterrupts = 0;    // opens that fail with EINTR before one goes through
 };
 
 std::atomic<bool> Armed{false};
@@ -64,6 +66,22 @@ extern "C" ssize_t read(int fd, void* buffer, std::size_t size) {
   const ssize_t got = RealRead()(fd, buffer, wanted);
   if (got > 0) Delivered += static_cast<std::size_t>(got);
   return got;
+}
+
+// Opens, interrupted by a signal as many times as the script says first.
+extern "C" int open(const char* path, int flags, ...) {
+  using OpenFunction = int (*)(const char*, int, ...);
+  static const auto real = reinterpret_cast<OpenFunction>(::dlsym(RTLD_NEXT, "open"));
+  va_list arguments;
+  va_start(arguments, flags);
+  const auto mode = static_cast<mode_t>(va_arg(arguments, unsigned));
+  va_end(arguments);
+  if (Armed.load() && Script.OpenInterrupts > 0) {
+    --Script.OpenInterrupts;
+    errno = EINTR;
+    return -1;
+  }
+  return real(path, flags, mode);
 }
 
 // A fortified build calls this form, which first checks the count against
@@ -137,6 +155,7 @@ TEST_F(ReadPieces, HeadersThatArriveInPiecesGiveEveryValue) {
       {"EINTR before the first byte", {.InterruptEvery = 1000}, 2},
       {"EINTR before every piece of 39", {.Piece = 39, .InterruptEvery = 1}, 4},
       {"EINTR before every piece of 7", {.Piece = 7, .InterruptEvery = 1}, 24},
+      {"EINTR on the open, twice", {.OpenInterrupts = 2}, 1},
   };
   for (const auto& c : cases) {
     for (int index = 0; index < 8; ++index) {
