@@ -20,7 +20,14 @@ TFieldText TextWithSuffix(std::string_view value) {
   return text;
 }
 
-// A stored text as host text, then `rest` as stored, then the suffix.
+// A stored text as host text, then `rest` as stored, then the suffix. For the
+// name that is the name proper converted (at most MaxHostBytesPerByte bytes
+// per stored byte), the raw rest of the 32 bytes from its NUL on (which the
+// host never sees: the value request stops at that NUL), and the suffix.
+// The converted name takes at most three times its bytes and the rest one,
+// so 32 stored bytes never need more than 32 * 3 + 1: nothing is cut here.
+static_assert(TFieldText().Bytes.size() >=
+              sizeof(TPDBRawHeader::Name) * MaxHostBytesPerByte + FieldSuffix.size());
 TFieldText HostTextWithSuffix(std::string_view stored, std::string_view rest = {}) {
   TFieldText text;
   text.Length = HeaderTextForHost(stored, text.Bytes.data(), text.Bytes.size());

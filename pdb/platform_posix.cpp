@@ -90,6 +90,18 @@ std::size_t AsciiOnlyToUtf8(std::string_view bytes, char* out, std::size_t capac
 // Converts legacy 8-bit text to UTF-8 with iconv. A byte or sequence the code
 // page does not define becomes U+FFFD, so that a text never disappears; what
 // does not fit in `capacity` is left out, whole characters at a time.
+//
+// What the loop relies on:
+// - The converter starts in its initial state: a new one does, and every
+//   text ends with the flushing call below, which returns it there before it
+//   is given back for the next request.
+// - E2BIG does not happen for the texts of a header: callers give room for
+//   MaxHostBytesPerByte bytes per stored byte, and no character of these code
+//   pages, nor the U+FFFD that stands for one undefined byte, takes more than
+//   three UTF-8 bytes per stored byte. Should it come, the text ends there.
+// - EINVAL means that the text ends inside a multibyte character (a lead byte
+//   of 932 without its trail byte): the whole text is here, so that byte is
+//   undefined like any other and shows as U+FFFD.
 std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
   const iconv_t converter = TakeConverter();
   if (converter == NoConverter) return AsciiOnlyToUtf8(bytes, out, capacity); // none for it on this system

@@ -48,8 +48,10 @@ int AnswerText(const char16_t* fileName, int fieldIndex, void* value, int size) 
   if (value == nullptr || size < 1) return FieldEmpty;
   const TFieldText text = GetHeaderText(fileName, fieldIndex);
   if (text.Length == 0) return FieldEmpty;
-  // The host sees the text up to its first NUL: the name proper, not all 32
-  // bytes. A cut keeps whole characters.
+  // The text is the value as host text, for the name followed by the raw rest
+  // of its field from the NUL on, then the suffix. The host sees it up to its
+  // first NUL: the name proper, not all 32 bytes. A buffer too small for it
+  // gets the longest part that ends on a whole character, and the NUL.
   const std::string_view whole = TextView(text);
   const std::string_view shown = whole.substr(0, whole.find('\0'));
   CopyTextToBuffer(shown.substr(0, HostTextCut(shown, static_cast<std::size_t>(size) - 1)),

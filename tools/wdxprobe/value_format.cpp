@@ -91,6 +91,26 @@ template <typename Visit> void ForEachCharacter(std::string_view text, Visit vis
 // it or starts an escape sequence.
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
+// Unicode's format characters (general category Cf): invisible, and the
+// bidirectional ones reorder the rest of a line on terminals that honour them.
+bool IsFormat(char32_t c) {
+  return c == 0xAD || (c >= 0x600 && c <= 0x605) || c == 0x61C || c == 0x6DD || c == 0x70F || c == 0x890 ||
+         c == 0x891 || c == 0x8E2 || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x206F) ||
+         c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) || c == 0x110BD || c == 0x110CD ||
+         (c >= 0x13430 && c <= 0x1343F) || (c >= 0x1BCA0 && c <= 0x1BCA3) || (c >= 0x1D173 && c <= 0x1D17A) ||
+         c == 0xE0001 || (c >= 0xE0020 && c <= 0xE007F);
+}
+
+// \u and four hex digits, or \U and eight past U+FFFF.
+void AppendEscaped(std::string& out, char32_t codePoint) {
+  const bool wide = codePoint > 0xFFFF;
+  char digits[8];
+  for (int i = wide ? 7 : 3; i >= 0; --i, codePoint >>= 4) digits[i] = "0123456789abcdef"[codePoint & 15];
+  out += wide ? "\\U" : "\\u";
+  out.append(digits, wide ? 8 : 4);
+}
+
 // UTF-16 as shown: a surrogate without its partner is U+FFFD.
 void AppendWideText(std::string& out, std::string_view bytes) {
   const std::size_t units = bytes.size() / 2;
@@ -240,14 +260,29 @@ void AppendVisible(std::string& out, std::string_view text, std::string_view kep
     return;
   }
   ForEachCharacter(text, [&](char32_t codePoint, std::string_view shown) {
-    if (IsControl(codePoint) && keptControls.find(static_cast<char>(codePoint)) == std::string_view::npos) {
-      const char byte = static_cast<char>(codePoint); // controls end at U+009F
-      out += "\\u00";
-      AppendHex(out, std::string_view(&byte, 1));
+    const bool kept =
+        codePoint < 0x80 && keptControls.find(static_cast<char>(codePoint)) != std::string_view::npos;
+    if ((IsControl(codePoint) && !kept) || IsFormat(codePoint)) {
+      AppendEscaped(out, codePoint);
     } else {
       out += shown;
     }
   });
+}
+
+void AppendJsonEscapingControls(std::string& out, std::string_view json) {
+  // In valid UTF-8, 0x7F is DEL and C2 80..C2 9F are the C1 controls; the
+  // JSON text is valid UTF-8, and JSON allows \u escapes for any character.
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(json[i]);
+    if (byte == 0x7F) {
+      AppendEscaped(out, byte);
+    } else if (byte == 0xC2 && i + 1 < json.size() && static_cast<unsigned char>(json[i + 1]) <= 0x9F) {
+      AppendEscaped(out, static_cast<unsigned char>(json[++i]));
+    } else {
+      out += json[i];
+    }
+  }
 }
 
 std::size_t DisplayWidth(std::string_view utf8) {

@@ -26,8 +26,16 @@ void AppendValidUtf8(std::string& out, std::string_view text);
 // Text as the table and CSV outputs show it: valid UTF-8 as AppendValidUtf8
 // gives it, and every control character (C0, DEL, C1), which could move a
 // terminal's cursor or start an escape sequence, written visibly as \u001b,
-// \u007f, \u0085, ... except those in `keptControls`.
+// \u007f, \u0085, ... except those in `keptControls`; so are the Unicode
+// format characters (bidirectional overrides and isolates such as U+202E,
+// zero-width ones such as U+200B and U+FEFF), which reorder or hide what a
+// terminal shows: \u202e, and \U000e0001 past U+FFFF.
 void AppendVisible(std::string& out, std::string_view text, std::string_view keptControls = {});
+
+// JSON text as nlohmann::json writes it (valid UTF-8, C0 controls escaped),
+// with DEL and the C1 controls escaped too (\u007f, \u009b): they act on
+// terminals as well.
+void AppendJsonEscapingControls(std::string& out, std::string_view json);
 
 // Lower-case hexadecimal of the bytes.
 void AppendHex(std::string& out, std::string_view bytes);

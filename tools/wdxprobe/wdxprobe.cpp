@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -279,11 +280,13 @@ void PrintTable(const std::vector<TColumn>& columns, const TResults& results, st
 }
 
 // RFC 4180: a field holding a comma, a quote or a line break is quoted,
-// quotes doubled; lines end with CR LF. Tabs and line breaks stay as they
-// are, inside the quotes; every other control character is shown escaped.
+// quotes doubled; lines end with CR LF. Tabs and line feeds stay as they
+// are, inside the quotes, where spreadsheets read them; a carriage return,
+// which alone sends a terminal's cursor back over the line, and every other
+// control or format character are shown escaped.
 void AppendCsvField(std::string& out, std::string_view text) {
   std::string clean;
-  AppendVisible(clean, text, "\t\r\n");
+  AppendVisible(clean, text, "\t\n");
   if (clean.find_first_of(",\"\r\n") == std::string::npos) {
     out += clean;
     return;
@@ -346,7 +349,7 @@ void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std
     std::string file;
     AppendValidUtf8(file, results.Jobs[job].Path);
     const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
-    out += line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    AppendJsonEscapingControls(out, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     out += '\n';
   }
 }
@@ -399,6 +402,16 @@ void ReportUnreadable(const std::string& path, const char* what) {
   std::cerr << "wdxprobe: " << Visible(path) << ": " << what << "\n";
 }
 
+// Why the last file-system call failed, where it was for want of permission.
+const char* DeniedOrElse(const char* otherwise) {
+#if defined(_WIN32)
+  const bool denied = ::GetLastError() == ERROR_ACCESS_DENIED;
+#else
+  const bool denied = errno == EACCES || errno == EPERM;
+#endif
+  return denied ? "permission denied" : otherwise;
+}
+
 // The files of a folder, and with `recursive` of its subfolders, as UTF-8
 // paths in the order of the tree: by name within each folder, a subfolder's
 // files where its name falls. A folder that cannot be read is named on
@@ -407,7 +420,7 @@ bool ListFolder(const std::string& folder, bool recursive, std::vector<std::stri
   const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
   std::vector<TFolderEntry> entries;
   if (!FolderEntries(folder, entries)) {
-    ReportUnreadable(folder, "cannot read this folder");
+    ReportUnreadable(folder, DeniedOrElse("cannot read this folder"));
     return false;
   }
   bool allRead = true;
@@ -433,14 +446,17 @@ bool Readable(const std::string& path) {
 #endif
 }
 
+std::string_view FileName(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return path.substr(slash == std::string_view::npos ? 0 : slash + 1);
+}
+
 // Collects the files to ask about; false when an argument does not exist or
 // a file or folder cannot be read.
 bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std::vector<TFileJob>& jobs) {
   bool allFound = true;
   auto consider = [&](std::string path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
-    if (options.All || DetectMatches(detect, name)) jobs.push_back({std::move(path), {}});
+    if (options.All || DetectMatches(detect, FileName(path))) jobs.push_back({std::move(path), {}});
   };
   for (const auto& argument : options.Paths) {
 #if defined(_WIN32)
@@ -453,16 +469,21 @@ bool CollectFiles(const TOptions& options, const TDetectExpression& detect, std:
     const auto status = fs::status(path, error);
     const bool exists = fs::exists(status) || fs::is_symlink(fs::symlink_status(path, error));
     const bool isFolder = fs::is_directory(status);
+    errno = error.value();
 #endif
     if (!exists) {
-      ReportUnreadable(argument, "no such file or folder");
+      ReportUnreadable(argument, DeniedOrElse("no such file or folder"));
       allFound = false;
       continue;
     }
     if (!isFolder) {
       if (!Readable(argument)) {
-        ReportUnreadable(argument, "cannot read this file");
+        ReportUnreadable(argument, DeniedOrElse("cannot read this file"));
         allFound = false;
+      }
+      if (!options.All && !DetectMatches(detect, FileName(argument))) {
+        ReportUnreadable(argument,
+                         "not asked: the plug-in's detect string does not match it; --all asks anyway");
       }
       consider(argument);
       continue;
@@ -571,7 +592,8 @@ int Run(int argc, char** argv) {
   } catch (const CLI::CallForVersion& request) {
     return app.exit(request);
   } catch (const CLI::ParseError& error) {
-    std::cerr << "wdxprobe: " << error.what() << "\n" << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
+    std::cerr << "wdxprobe: " << Visible(error.what()) << "\n"
+              << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
     return ExitUsage;
   }
   if (options.Paths.empty() && !options.List) {
@@ -584,7 +606,7 @@ int Run(int argc, char** argv) {
   TContentPlugin plugin;
   std::string error;
   if (!LoadContentPlugin(PathFromUtf8(options.Plugin), options.Ini, plugin, error)) {
-    std::cerr << "wdxprobe: " << error << "\n";
+    std::cerr << "wdxprobe: " << Visible(error) << "\n";
     return ExitUsage;
   }
   const std::vector<TFieldInfo> fields = EnumerateFields(plugin);
@@ -597,7 +619,7 @@ int Run(int argc, char** argv) {
     for (const auto& spec : CLI::detail::split(options.Fields, ',')) {
       TColumn column;
       if (!ParseColumn(spec, fields, column, error)) {
-        std::cerr << "wdxprobe: " << error << "\n";
+        std::cerr << "wdxprobe: " << Visible(error) << "\n";
         UnloadContentPlugin(plugin);
         return ExitUsage;
       }
@@ -609,7 +631,7 @@ int Run(int argc, char** argv) {
     const TDetectExpression detect = ParseDetectExpression(DetectString(plugin));
     if (!detect.Valid) std::cerr << "wdxprobe: cannot parse the detect string; asking about every file\n";
     for (const auto& term : detect.UnknownTerms) {
-      std::cerr << "wdxprobe: detect term not understood, taken as matching: " << term << "\n";
+      std::cerr << "wdxprobe: detect term not understood, taken as matching: " << Visible(term) << "\n";
     }
     TResults results;
     if (!CollectFiles(options, detect, results.Jobs)) status = ExitMissingFile;
@@ -639,7 +661,7 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& error) {
-    std::cerr << "wdxprobe: " << error.what() << "\n";
+    std::cerr << "wdxprobe: " << Visible(error.what()) << "\n";
     return ExitUsage;
   }
 }

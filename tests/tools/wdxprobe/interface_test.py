@@ -14,6 +14,7 @@ import json
 import os
 import shutil
 import subprocess
+import unicodedata
 import sys
 
 probe, plugin, version, work = sys.argv[1:]
@@ -162,18 +163,31 @@ out, err = run(plugin, "--fields", "Mode,Wide,Count", path, env=env)
 check("table", out.splitlines(), ["File".ljust(len(path) + 2) + "Mode  " + "Wide" + " " * 10 + "Count",
                                   f"{path}  beta  Grüße 日本 𝄞  7"])
 
-# Nothing from a file name or a value that a terminal would act on reaches
-# it: C0 controls, DEL and C1 controls show escaped, in the table and the CSV.
-hostile = "\x1b]0;owned\x07\x1b[2J\x7f\u009b"
-shown = "\\u001b]0;owned\\u0007\\u001b[2J\\u007f\\u009b"
+# Nothing from a file name, a value or a message that a terminal would act
+# on reaches it: C0 controls (CR too), DEL and C1 controls show escaped, in
+# the table, the CSV and the JSON; so do bidirectional and zero-width
+# characters in the table and the CSV, where they would reorder the columns.
+hostile = "\x1b]0;owned\x07\x1b[2J\x7f\u009b\r\u202e\u2066\u200b\ufeff"
+controls_shown = "\\u001b]0;owned\\u0007\\u001b[2J\\u007f\\u009b"
+shown = controls_shown + "\\u000d\\u202e\\u2066\\u200b\\ufeff"
 folder = os.path.join(work, "hostile")
 os.makedirs(folder)
 open(os.path.join(folder, f"n{hostile}.rec"), "w").close()
-for output in ([], ["--csv"]):
+for output, want, formats in (([], shown, True), (["--csv"], shown, True), (["--json"], controls_shown + "\\r", False)):
     out, err = run(plugin, *output, "--ini", os.path.join(work, f"i{hostile}.ini"), "--fields", "IniPath",
                    folder, env=env)
-    controls = [c for c in out.replace("\r\n", "\n") if (ord(c) < 0x20 and c != "\n") or 0x7F <= ord(c) <= 0x9F]
-    check(f"controls {output or 'table'}", (controls, out.count(shown)), ([], 2))
+    controls = [c for c in out.replace("\r\n", "\n") if (ord(c) < 0x20 and c != "\n") or 0x7F <= ord(c) <= 0x9F
+                or (formats and unicodedata.category(c) == "Cf")]
+    check(f"controls {output or 'table'}", (controls, out.count(want)), ([], 2))
+out, err = run(plugin, "--fields", f"Colour{hostile}", work, status=2, env=env)
+check("controls in a message", err.strip(), f"wdxprobe: the plug-in has no field named Colour{shown}")
+out, err = run(plugin, "--fields", "Count", os.path.join(work, "notes.txt"), status=1, env=env)
+check("missing file", err.strip(), f"wdxprobe: {work}/notes.txt: no such file or folder")
+open(os.path.join(work, "notes.txt"), "w").close()
+out, err = run(plugin, "--fields", "Count", os.path.join(work, "notes.txt"), env=env)
+check("not asked", err.strip(), f"wdxprobe: {work}/notes.txt: not asked: the plug-in's detect string does not match "
+      "it; --all asks anyway")
+os.remove(os.path.join(work, "notes.txt"))
 
 # Two folders that each hold a file of one name give two rows; names that
 # are not UTF-8 keep the columns in line.
@@ -201,7 +215,7 @@ result = subprocess.run([*as_user, probe, plugin, "--fields", "Count", "-r", loc
                         capture_output=True, text=True, timeout=60)
 check("unreadable: status", result.returncode, 1)
 check("unreadable: named", sorted(result.stderr.splitlines()),
-      [f"wdxprobe: {locked}/file.rec: cannot read this file", f"wdxprobe: {locked}/folder: cannot read this folder"])
+      [f"wdxprobe: {locked}/file.rec: permission denied", f"wdxprobe: {locked}/folder: permission denied"])
 check("unreadable: the others shown", os.path.join(work, "a.rec") in result.stdout, True)
 
 print("\n".join(problems) if problems else "all checks passed")
