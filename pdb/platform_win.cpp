@@ -1,6 +1,7 @@
 // Windows file access and the ANSI code page.
 #include "pdb/code_page.h"
 #include "pdb/platform.h"
+#include "pdb/utf.h"
 #include "pdb/windows_path.h"
 
 #include <windows.h>
@@ -14,19 +15,76 @@ namespace {
 const wchar_t* SystemText(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* SystemText(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
+TLeadBytes LeadBytes(UINT codePage) {
+  TLeadBytes set;
+  CPINFO info;
+  if (!::GetCPInfo(codePage, &info)) return set;
+  for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+    for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) set.set(byte);
+  }
+  return set;
+}
+
 // The lead bytes of the ANSI code page, which the host reads our texts in;
 // it is the system's and does not change while a process runs.
 const TLeadBytes& AnsiLeadBytes() {
-  static const TLeadBytes leadBytes = [] {
-    TLeadBytes set;
-    CPINFO info;
-    if (!::GetCPInfo(CP_ACP, &info)) return set;
-    for (std::size_t i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-      for (unsigned byte = info.LeadByte[i]; byte <= info.LeadByte[i + 1]; ++byte) set.set(byte);
-    }
-    return set;
-  }();
+  static const TLeadBytes leadBytes = LeadBytes(CP_ACP);
   return leadBytes;
+}
+
+// Windows 10 and 11 can make UTF-8 the ANSI code page, for the whole system
+// or for a program whose manifest asks for it: the host then reads our texts
+// as UTF-8, as hosts on Linux do.
+bool HostReadsUtf8() {
+  static const bool utf8 = ::GetACP() == CP_UTF8;
+  return utf8;
+}
+
+// The code page the handheld of the user's language stored its names in:
+// the default ANSI code page of the user's locale, which GetACP no longer
+// gives once the ANSI code page is UTF-8.
+UINT LegacyCodePage() {
+  static const UINT codePage = [] {
+    wchar_t digits[8] = {};
+    UINT number = 0;
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, 8) > 0) {
+      for (const wchar_t* digit = digits; *digit >= L'0' && *digit <= L'9'; ++digit) {
+        number = number * 10 + static_cast<UINT>(*digit - L'0');
+      }
+    }
+    return number == 0 || number == CP_UTF8 ? 1252u : number;
+  }();
+  return codePage;
+}
+
+constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+
+// Legacy 8-bit text as UTF-8, a character at a time (one byte, or a lead and
+// a trail byte): a byte the code page does not define becomes U+FFFD in its
+// place, and what does not fit in `capacity` is left out, whole characters
+// at a time. A character takes at most three UTF-8 bytes per stored byte.
+std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
+  const UINT codePage = LegacyCodePage();
+  static const TLeadBytes leadBytes = LeadBytes(codePage);
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const bool lead = leadBytes.test(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size();
+    const int length = lead ? 2 : 1;
+    wchar_t wide[2];
+    const int units =
+        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + i, length, wide, 2);
+    char utf8[8];
+    const int count =
+        units > 0 ? ::WideCharToMultiByte(CP_UTF8, 0, wide, units, utf8, sizeof utf8, nullptr, nullptr) : 0;
+    const std::string_view piece =
+        count > 0 ? std::string_view(utf8, static_cast<std::size_t>(count)) : ReplacementCharacter;
+    if (capacity - used < piece.size()) break;
+    std::copy_n(piece.data(), piece.size(), out + used);
+    used += piece.size();
+    i += count > 0 ? static_cast<std::size_t>(length)
+                   : 1; // an undefined byte, or the first of an undefined pair
+  }
+  return used;
 }
 
 // The full path of any path Windows opens fits, with the long form's prefix.
@@ -96,7 +154,10 @@ std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capac
 
 // The host reads 8-bit values in the ANSI code page, the one the handheld's
 // language used when the user's Windows speaks it: the bytes go out unchanged.
+// Where the ANSI code page is UTF-8, texts that are UTF-8 already go out
+// unchanged, and others are read in the code page of the user's locale.
 std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
+  if (HostReadsUtf8() && !IsValidUtf8(bytes)) return LegacyToUtf8(bytes, out, capacity);
   const std::size_t count = HostTextCut(bytes, capacity);
   std::copy_n(bytes.data(), count, out);
   return count;
@@ -105,5 +166,6 @@ std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t cap
 // In a double-byte ANSI code page (932, 936, 949, 950) a cut stops before a
 // character that does not fit, so that no lead byte is left alone.
 std::size_t HostTextCut(std::string_view text, std::size_t limit) {
+  if (HostReadsUtf8()) return Utf8PrefixLength(text, limit);
   return DoubleByteCut(text, limit, AnsiLeadBytes());
 }
