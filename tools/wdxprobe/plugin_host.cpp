@@ -15,6 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#if defined(_WIN32)
+bool AnsiFromWide(const std::wstring& wide, std::string& ansi);
+#endif
+
 template <typename Function> Function Symbol(const TContentPlugin& plugin, const char* name) {
   return reinterpret_cast<Function>(FindExport(plugin, name));
 }
@@ -67,6 +71,7 @@ int Ask(const TContentPlugin& plugin, const TPluginFileName& file, int fieldInde
   if (plugin.GetValueW != nullptr) {
     return plugin.GetValueW(InterfaceName(file), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
   }
+  if (!file.HasNarrow) return FieldFileError; // no name the 8-bit export could be given
   return plugin.GetValue(file.Narrow.c_str(), fieldIndex, unitIndex, buffer, ValueBufferSize, flags);
 }
 
@@ -156,7 +161,13 @@ bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TConte
     params.Size = sizeof params;
     params.PluginInterfaceVersionLow = InterfaceVersionLow;
     params.PluginInterfaceVersionHi = InterfaceVersionHigh;
+#if defined(_WIN32)
+    std::string ansiIni; // an 8-bit text: in the ANSI code page
+    AnsiFromWide(fs::path(std::u8string(iniPath.begin(), iniPath.end())).wstring(), ansiIni);
+    ansiIni.copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
+#else
     iniPath.copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
+#endif
     plugin.SetDefaultParams(&params);
   }
   return true;
@@ -207,12 +218,58 @@ std::string JoinedUnits(const TFieldInfo& field) {
   return joined;
 }
 
+#if defined(_WIN32)
+namespace {
+
+// UTF-16 in the ANSI code page; false when a character has no form there.
+bool AnsiFromWide(const std::wstring& wide, std::string& ansi) {
+  ansi.clear();
+  if (wide.empty()) return true;
+  const UINT codePage = ::GetACP();
+  BOOL lossy = FALSE;
+  // UTF-8 has every character, and takes no WC_NO_BEST_FIT_CHARS or lossy flag.
+  const bool utf8 = codePage == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int size = static_cast<int>(wide.size());
+  const int length = ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return false;
+  ansi.resize(static_cast<std::size_t>(length));
+  ::WideCharToMultiByte(codePage, flags, wide.data(), size, ansi.data(), length, nullptr,
+                        utf8 ? nullptr : &lossy);
+  return !lossy;
+}
+
+} // namespace
+
+std::string Utf8FromAnsi(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int size = static_cast<int>(ansi.size());
+  std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0)),
+                    L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), static_cast<int>(wide.size()));
+  const std::u8string utf8 = fs::path(wide).u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+#endif
+
 void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path) {
 #if defined(_WIN32)
   const fs::path file(std::u8string(utf8Path.begin(), utf8Path.end()));
-  name.Narrow = file.string();
   const std::wstring wide = file.wstring();
   name.Wide.assign(wide.begin(), wide.end());
+  // The 8-bit exports get the name in the ANSI code page, as from any Windows
+  // host; a name with a character that has no form there goes as its short
+  // (8.3) name where the volume keeps one.
+  name.HasNarrow = AnsiFromWide(wide, name.Narrow);
+  if (!name.HasNarrow) {
+    std::wstring shortName(wide.size() + 1, L'\0');
+    const DWORD length =
+        ::GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
+    if (length > 0 && length < shortName.size()) {
+      shortName.resize(length);
+      name.HasNarrow = AnsiFromWide(shortName, name.Narrow);
+    }
+  }
 #else
   name.Narrow = utf8Path;
   name.Wide.resize(utf8Path.size() + 1); // never more UTF-16 units than UTF-8 bytes

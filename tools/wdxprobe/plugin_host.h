@@ -63,8 +63,15 @@ inline constexpr int ValueBufferSize = 2048;
 struct TPluginFileName {
   std::string Narrow; // the system's 8-bit code page: UTF-8 on Linux, ANSI on Windows
   std::u16string Wide;
+  bool HasNarrow = true; // false where the name has no ANSI form, not even a short name
 };
 void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path);
+
+#if defined(_WIN32)
+// An 8-bit text of the plug-in as a Windows host reads it: in the ANSI code
+// page (UTF-8 where that is 65001), given here as UTF-8.
+std::string Utf8FromAnsi(std::string_view ansi);
+#endif
 
 // One column: a field, and the unit asked for (0 when the field has none).
 struct TAskedField {

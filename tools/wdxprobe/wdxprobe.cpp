@@ -233,7 +233,16 @@ void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fiel
 
 void AppendCell(std::string& out, const TResults& results, std::size_t job, std::size_t column) {
   const TValueRef& value = results.Value(job, column);
-  AppendShown(out, value.Result, ValueBytes(results.Jobs[job].Bytes, value));
+  const std::string_view bytes = ValueBytes(results.Jobs[job].Bytes, value);
+#if defined(_WIN32)
+  // A Windows host reads 8-bit texts in the ANSI code page.
+  if (value.Result == FieldTypeString || value.Result == FieldTypeMultipleChoice ||
+      value.Result == FieldTypeFullText) {
+    AppendShown(out, value.Result, Utf8FromAnsi(bytes));
+    return;
+  }
+#endif
+  AppendShown(out, value.Result, bytes);
 }
 
 // The table: every cell formatted once into one buffer, then padded to its
@@ -417,7 +426,13 @@ const char* DeniedOrElse(const char* otherwise) {
 // files where its name falls. A folder that cannot be read is named on
 // stderr and makes the result false; the others are still listed.
 bool ListFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
-  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+#if defined(_WIN32)
+  constexpr char Separator = '\\'; // as Windows hosts join a folder and a name
+#else
+  constexpr char Separator = '/';
+#endif
+  const bool ends = !folder.empty() && (folder.back() == '/' || folder.back() == Separator);
+  const std::string prefix = folder.empty() || ends ? folder : folder + Separator;
   std::vector<TFolderEntry> entries;
   if (!FolderEntries(folder, entries)) {
     ReportUnreadable(folder, DeniedOrElse("cannot read this folder"));

@@ -1,6 +1,6 @@
 # Runs the command-line host as a user would and checks what it prints and
 # returns. Called by CTest with -D for: EMULATOR ("|"-separated, may be
-# empty), SAMPLES, PROBE, PLUGIN, INCOMPLETE, EXPECTED, WORK.
+# empty), SAMPLES, PROBE, PLUGIN, INCOMPLETE, ANSI, EXPECTED, WORK.
 string(REPLACE "|" ";" emulator "${EMULATOR}")
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -37,6 +37,8 @@ endif()
 
 # Every sample's exact bytes and codes, as a host receives them.
 run(0 "${PROBE}" "${PLUGIN}" --json --delay --threads 3 samples)
+# A Windows host joins a folder and a name with a backslash.
+string(REPLACE "\"samples\\\\" "\"samples/" out "${out}")
 file(READ "${EXPECTED}" expected)
 if(NOT out STREQUAL expected)
   file(WRITE "${WORK}/actual.jsonl" "${out}")
@@ -68,6 +70,19 @@ if(NOT err MATCHES "lacks the export ContentGetValueW")
   message(FATAL_ERROR "the missing export is not named:\n${err}")
 endif()
 run(2 "${PROBE}" "${PLUGIN}" --fields DBName,Colour "${WORK}/samples")
+
+# A plug-in with the 8-bit exports only gets names in the system's 8-bit
+# code page: Windows-1252 under Wine's default locale, UTF-8 on Linux.
+file(WRITE "${WORK}/ansi/Café.pdb" "")
+run(0 "${PROBE}" "${ANSI}" --json ansi)
+if(EMULATOR)
+  set(name_bytes "436166e92e706462")
+else()
+  set(name_bytes "436166c3a92e706462")
+endif()
+if(NOT out MATCHES "\"bytes\":\"${name_bytes}\",\"shown\":\"Café.pdb\"")
+  message(FATAL_ERROR "the 8-bit export did not get the name in the 8-bit code page:\n${out}")
+endif()
 
 # Chosen fields, non-matching files with --all.
 run(0 "${PROBE}" "${PLUGIN}" --fields NumRecords,DBType --all "${WORK}/samples")
