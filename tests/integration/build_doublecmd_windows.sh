@@ -114,12 +114,24 @@ build_doublecmd() { # arch
     done
     cd "$source" || exit 1
     "${lazbuild[@]}" src/doublecmd.lpi --bm=release || exit 1
+    # The same program once more, asking in its manifest for UTF-8 as its
+    # ANSI code page, as Windows 10 and 11 allow: doublecmd-utf8.exe.
+    # Its manifest is its own (src/doublecmd.exe.manifest, compiled in by the
+    # main program), so the main program is compiled again with it.
+    mv doublecmd.exe doublecmd-ansi.exe
+    sed -i 's|<ws2:longPathAware>true</ws2:longPathAware>|&<ws3:activeCodePage xmlns:ws3="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</ws3:activeCodePage>|' \
+      src/doublecmd.exe.manifest
+    grep -q 'activeCodePage' src/doublecmd.exe.manifest || exit 1
+    touch src/doublecmd.lpr
+    "${lazbuild[@]}" src/doublecmd.lpi --bm=release || exit 1
+    mv doublecmd.exe doublecmd-utf8.exe
+    mv doublecmd-ansi.exe doublecmd.exe
     "${lazbuild[@]}" plugins/wcx/zip/src/Zip.lpi || exit 1
   ) >"$out/build.log" 2>&1 || fail "Double Commander did not build for $target; see $out/build.log"
   # Portable: an empty doublecmd.inf beside it keeps its settings in settings/.
   local portable=$out/doublecmd
   mkdir -p "$portable/settings" "$portable/plugins/wcx/zip"
-  cp "$source/doublecmd.exe" "$portable/"
+  cp "$source/doublecmd.exe" "$source/doublecmd-utf8.exe" "$portable/"
   cp -r "$source/default" "$source/pixmaps" "$portable/"
   cp "$source/plugins/wcx/zip/zip.wcx" "$portable/plugins/wcx/zip/"
   : >"$portable/settings/doublecmd.inf"

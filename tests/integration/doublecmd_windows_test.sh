@@ -64,9 +64,9 @@ send_keys() {
 }
 window_shown() { timeout 10 xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1; }
 window_gone() { ! window_shown; }
-start_doublecmd() { # locale
+start_doublecmd() { # locale, [program]
   timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true # Wine takes the code page from the locale at its start
-  LANG=$1 LC_ALL=$1 "$wine" 'C:\DoubleCmd\doublecmd.exe' >>"$work/doublecmd.log" 2>&1 &
+  LANG=$1 LC_ALL=$1 "$wine" "${2:-C:\DoubleCmd\doublecmd.exe}" >>"$work/doublecmd.log" 2>&1 &
   pids+=($!)
   wait_until 120 window_shown || screen_failure "Double Commander showed no window in 120 s under $1"
   sleep 3
@@ -131,39 +131,59 @@ installed=$drive_c/Plugins/Korvel/$dll
 python3 "$config" "$settings" --installed "$name" --folder "$folder\\"
 
 # 4. Per ANSI code page: the database named in it, every cell against
-# wdxprobe.exe through the installed DLL, in the same locale.
+# wdxprobe.exe through the installed DLL, in the same locale and code page.
 declare -A named=(
   [en_US.UTF-8]="CafeMuller.pdb=Café Müller=cp1252"
   [ru_RU.UTF-8]="Zametki.pdb=Заметки=cp1251"
   [ja_JP.UTF-8]="Memocho.pdb=メモ帳=cp932"
 )
-for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do
+# With `utf8`, both programs are the twins whose manifests make UTF-8 the
+# ANSI code page, as Windows 10 and 11 allow: the panel reads the plug-in's
+# texts as UTF-8, and each name must still show exactly as written.
+compare_panel() { # locale, [utf8]
+  local locale=$1 mode=${2:-ansi} file title codec exe='C:\DoubleCmd\doublecmd.exe' host=$probe literals=()
   IFS='=' read -r file title codec <<<"${named[$locale]}"
-  rm -f "$panel"/{CafeMuller,Zametki,Memocho}.pdb
+  rm -f "$panel"/{CafeMuller,Zametki,Memocho,Unicode}.pdb
   cp "$work/names/$file" "$panel/"
+  literals=("$file=$title")
+  if [ "$mode" = utf8 ]; then
+    exe='C:\DoubleCmd\doublecmd-utf8.exe' host=$probe_utf8 codec=utf-8
+    # A name stored as UTF-8 shows right only where the panel reads UTF-8:
+    # proof that the manifest took effect.
+    cp "$work/names/Unicode.pdb" "$panel/"
+    literals+=("Unicode.pdb=Ünïcödé ✓")
+  fi
   timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true
-  LANG=$locale LC_ALL=$locale timeout 300 "$wine" "$probe" "$installed" --json --all "$folder" | tr -d '\r' >"$work/expected.jsonl" ||
+  LANG=$locale LC_ALL=$locale timeout 300 "$wine" "$host" "$installed" --json --all "$folder" | tr -d '\r' >"$work/expected.jsonl" ||
     fail "wdxprobe.exe did not list $folder in 300 s under $locale"
-  start_doublecmd "$locale"
+  start_doublecmd "$locale" "$exe"
   for _ in $(seq 1 20); do
     send_keys Escape F11 F12 || true
     sleep 1
     timeout 10 xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
     if python3 "$source_dir/tests/integration/doublecmd_compare.py" "$work/panel.txt" "$work/expected.jsonl" \
-      "--code-page=$codec" "$file=$title" >"$work/compare.txt" 2>&1; then
+      "--code-page=$codec" "${literals[@]}" >"$work/compare.txt" 2>&1; then
       break
     fi
   done
   echo "$arch, $locale ($codec): $(cat "$work/compare.txt")"
   if ! grep -q "agree" "$work/compare.txt"; then
     cat "$work/panel.txt" >&2
-    screen_failure "under $locale the panel differs"
+    screen_failure "under $locale ($codec) the panel differs"
   fi
-  if [ "$locale" = en_US.UTF-8 ]; then
+  if [ "$locale" = en_US.UTF-8 ] && [ "$mode" = ansi ]; then
     send_keys F10 || true
     sleep 1
     timeout 30 import -window root -crop 1580x780+0+0 +repage "$screenshot"
     echo "screenshot: $screenshot"
   fi
-  stop_doublecmd "the panel under $locale"
-done
+  stop_doublecmd "the panel under $locale ($codec)"
+}
+for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do compare_panel "$locale"; done
+
+# 5. Where the ANSI code page is UTF-8 (the 64-bit programs).
+if [ "$arch" = x86_64 ]; then
+  (cd "$source_dir" && cmake --build --preset "$preset" --target wdxprobe-utf8 >/dev/null)
+  probe_utf8=$source_dir/build/$preset/tests/wdxprobe-utf8.exe
+  for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do compare_panel "$locale" utf8; done
+fi
