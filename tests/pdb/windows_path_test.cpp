@@ -42,6 +42,7 @@ TEST(WindowsPath, TheDeviceNamespaceAndServerPipes) {
       {u"\\\\server\\PIPE", true},
       {u"//server/MailSlot/x.pdb", true},
       {u"\\\\?\\C:\\Palm\\memo.pdb", false},
+      {u"\\\\?\\C:\\", false},
       {u"\\\\?\\C:\\x\\con.pdb", false},
       {u"\\\\?\\a:\\memo.pdb", false},
       {u"\\\\?\\Z:\\memo.pdb", false},
