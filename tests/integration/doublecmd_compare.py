@@ -7,7 +7,8 @@ Usage: doublecmd_compare.py PANEL_TEXT EXPECTED_JSONL [--code-page=CODEC] [FILE=
 Every row must hold the host's values; a date may be in whatever format the
 locale gives it, so only its year, month and day are compared. Each
 FILE=DBNAME names a database whose name cell must read exactly DBNAME (UTF-8),
-as written by hand in the test, not taken from the host. A text value's
+as written by hand in the test, not taken from the host; so must the name the
+host shows for it. A text value's
 bytes are read as UTF-8, as hosts on Linux read them, or with --code-page in
 that code page (a Python codec: cp1252, cp1251, cp932), as Windows hosts
 read them in their ANSI code page.
@@ -42,10 +43,12 @@ def main(panel_path, expected_path, *literals):
             rows[cells[0]] = cells[1:]
     problems = []
     expected_files = 0
+    shown_names = {}
     for line in open(expected_path, encoding="utf-8"):
         entry = json.loads(line)
         expected_files += 1
         file = entry["file"].replace("\\", "/").rsplit("/", 1)[-1]  # the panel shows names only
+        shown_names[file] = entry["fields"][0]["shown"]
         got = rows.get(file)
         if got is None or len(got) != len(entry["fields"]):
             problems.append(f"{file}: row missing or incomplete: {got}")
@@ -60,6 +63,8 @@ def main(panel_path, expected_path, *literals):
         got = rows.get(file, ["(row missing)"])[0]
         if got != name:
             problems.append(f"{file}: name shown as {got!r}, written as {name!r}")
+        if shown_names.get(file) != name:  # the host reads it as the panel does
+            problems.append(f"{file}: the host shows the name as {shown_names.get(file)!r}, written as {name!r}")
     print("\n".join(problems) if problems else
           f"all {expected_files} rows and 8 columns agree; {len(literals)} names exactly as written")
     return 1 if problems else 0

@@ -132,7 +132,9 @@ for name in "${locales[@]}"; do
     fail "wdxprobe did not list the panel's folder in 60 s under $name"
 
   start_doublecmd "$name"
-  for attempt in $(seq 1 20); do
+  # Values arrive in the background; under load that takes a while.
+  deadline=$((SECONDS + 90))
+  while [ $SECONDS -lt $deadline ]; do
     timeout 10 xdotool windowfocus --sync "$window" key Escape F11 F12 || true
     sleep 0.5
     timeout 10 xclip -o -selection clipboard >"$work/panel.txt" 2>/dev/null || true
