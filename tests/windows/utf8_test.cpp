@@ -41,12 +41,14 @@ TEST(Utf8AnsiCodePage, NamesArriveAsUtf8WholeCharactersOnly) {
       SCOPED_TRACE(size);
       char buffer[64];
       std::memset(buffer, '#', sizeof buffer);
-      ASSERT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, static_cast<int>(size), 0), FieldTypeString);
+      ASSERT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, static_cast<int>(size), 0),
+                FieldTypeString);
       const std::string got(buffer);
       ASSERT_LT(got.size(), size);
       EXPECT_EQ(got, shown.substr(0, got.size())) << "not a prefix of the name";
       // Whole characters only: the next byte of the name starts a character.
-      EXPECT_TRUE(got.size() == shown.size() || (static_cast<unsigned char>(shown[got.size()]) & 0xC0) != 0x80);
+      EXPECT_TRUE(got.size() == shown.size() ||
+                  (static_cast<unsigned char>(shown[got.size()]) & 0xC0) != 0x80);
       EXPECT_GE(got.size() + 3, std::min(size - 1, shown.size())) << "cut more than one character";
       EXPECT_EQ(buffer[size], '#') << "written past the buffer";
     }

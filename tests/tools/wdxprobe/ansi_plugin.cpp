@@ -11,7 +11,8 @@ KORVEL_EXPORT void KORVEL_CALL ContentGetDetectString(char* DetectString, int Ma
   if (MaxLen > 9) std::strcpy(DetectString, "EXT=\"PDB\"");
 }
 
-KORVEL_EXPORT int KORVEL_CALL ContentGetSupportedField(int FieldIndex, char* FieldName, char* Units, int MaxLen) {
+KORVEL_EXPORT int KORVEL_CALL ContentGetSupportedField(int FieldIndex, char* FieldName, char* Units,
+                                                       int MaxLen) {
   if (FieldIndex != 0 || MaxLen < 5) return FieldNoMoreFields;
   std::strcpy(FieldName, "Name");
   Units[0] = 0;
