@@ -49,8 +49,6 @@ const TCodePageName& LegacyCodePage() {
   return name;
 }
 
-constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
-
 // Opening a converter costs more than the rest of a request, so one is kept
 // for the next: a request takes it, or opens its own while another request
 // holds it, and puts it back if the place is free. Nobody waits for anybody.

@@ -57,8 +57,6 @@ UINT LegacyCodePage() {
   return codePage;
 }
 
-constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
-
 // Legacy 8-bit text as UTF-8, a character at a time (one byte, or a lead and
 // a trail byte): a byte the code page does not define becomes U+FFFD in its
 // place, and what does not fit in `capacity` is left out, whole characters

@@ -9,6 +9,9 @@
 #include <cstddef>
 #include <string_view>
 
+// U+FFFD, what a byte that a text's encoding does not define is shown as.
+inline constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";
+
 // Converts NUL-terminated UTF-8. Returns the number of UTF-16 code units the
 // whole text needs, NUL not counted. Writes at most `capacity` units and the
 // NUL only when the whole text fits, that is when the result is below `capacity`.

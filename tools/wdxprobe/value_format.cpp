@@ -68,8 +68,6 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
   out.append(bytes, EncodeUtf8(codePoint, bytes));
 }
 
-constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD"; // U+FFFD
-
 // Calls `visit(codePoint, shown)` for each character of the text, `shown`
 // being its UTF-8 bytes; a byte that belongs to no well-formed sequence comes
 // as U+FFFD.
