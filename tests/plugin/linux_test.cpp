@@ -220,52 +220,6 @@ TEST_F(LinuxFiles, UnpairedSurrogatesOpenNothing) {
   EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, sizeof buffer, 0), FieldEmpty);
 }
 
-// Names around 259 units, once the limit, when every unit takes three
-// UTF-8 bytes: 259 units make 777 bytes, which the conversion for open() holds.
-TEST_F(LinuxFiles, PathsOfWideCharactersAroundTheOldLimit) {
-  struct Case {
-    const char* Label;
-    std::size_t Units; // of the whole path
-    char16_t Last;     // its last unit, after ".pdb"
-    int Result;
-  };
-  const Case cases[] = {
-      {"259 units, the last one U+20AC", 259, u'\u20AC', FieldTypeString},
-      {"260 units, the last one U+20AC", 260, u'\u20AC', FieldTypeString},
-      {"259 units, the last one U+0080", 259, u'\u0080', FieldTypeString},
-      {"259 units, the last one U+07FF", 259, u'\u07FF', FieldTypeString},
-      {"259 units, the last one ASCII", 259, u'x', FieldTypeString},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Label);
-    // Folders of at most 80 euro signs each (240 bytes, within a name's 255),
-    // then the file: euro signs, ".pdb" and the last unit.
-    std::u16string path = folder.u16string();
-    const std::size_t euroSigns = c.Units - path.size() - 5; // less ".pdb" and the last unit
-    std::size_t left = euroSigns;
-    while (left > 0) {
-      const std::size_t count = std::min<std::size_t>(left - 1, 80); // one unit for the "/"
-      path += u'/';
-      path.append(count, u'\u20AC');
-      left -= count + 1;
-      if (left > 0) fs::create_directories(fs::path(path));
-    }
-    path += u".pdb";
-    path += c.Last;
-    ASSERT_EQ(path.size(), c.Units);
-    WritePalmFile(fs::path(path), header);
-    ASSERT_TRUE(fs::exists(fs::path(path)));
-    const auto name = WideName(path);
-    char buffer[64] = {};
-    EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), 6, 0, buffer, sizeof buffer, 0), c.Result);
-    if (c.Result == FieldTypeString) {
-      EXPECT_STREQ(buffer, "7 ");
-    }
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-  }
-}
-
 #if defined(KORVEL_HARDENED) // address space limits and sanitizers do not mix
 // The one request that can fail inside: an 8-bit name so long that its
 // UTF-16 copy cannot be had. The host gets -3, and the library stays usable.
