@@ -3,18 +3,21 @@
 # when they are missing. As root it runs apt-get; otherwise it prints the
 # apt-get line to run and stops.
 #
-# Packages of another architecture (name:arch, only for the 32-bit tests) are
-# installed last and may be left out: the archive's index of an architecture
-# can be out of step for hours ("Mirror sync in progress?"), or its versions
-# skewed against amd64's. Setup then says so in one line and goes on, and the
-# tests that need them report NOT RUN. Any other package that cannot be
-# installed stops setup.
+# Packages of another architecture (name:arch: 32-bit Wine, the C libraries
+# that ARM programs run on under qemu) are installed last, one by one, and
+# may be left out: the archive's index of an architecture can be out of step
+# for hours ("Mirror sync in progress?"), or its versions skewed against
+# amd64's. Setup then says so in one line and goes on, and the tests that
+# need them report NOT RUN. Any other package that cannot be installed stops
+# setup.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386
+  g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static libc6:arm64 libc6:armhf
+  dpkg-dev lintian help2man
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
   file zip unzip python3
@@ -91,14 +94,14 @@ if [ ${#native[@]} -gt 0 ] && ! install "${native[@]}"; then
   echo "setup: cannot install ${native[*]}; the build needs them" >&2
   exit 1
 fi
-if [ ${#foreign[@]} -gt 0 ] && ! install "${foreign[@]}"; then
+for package in "${foreign[@]}"; do
+  install "$package" && continue
   reason=$(grep -m1 -E '^E: ' "$log" | cut -c4- | cut -c1-120 || true)
-  for arch in $architectures; do
-    if grep -q "binary-$arch/" <<<"$update_errors"; then
-      reason="the archive's $arch index could not be fetched: $(grep -m1 "binary-$arch/" <<<"$update_errors" |
-        sed -E 's/^E: Failed to fetch [^ ]+ +//; s/ *\[IP[^]]*\]$//' | cut -c1-100)"
-    fi
-  done
-  echo "setup: left out ${foreign[*]} (${reason:-apt-get install failed}); the tests that need them report NOT RUN" >&2
-fi
+  arch=${package##*:}
+  if grep -q "binary-$arch/" <<<"$update_errors"; then
+    reason="the archive's $arch index could not be fetched: $(grep -m1 "binary-$arch/" <<<"$update_errors" |
+      sed -E 's/^E: Failed to fetch [^ ]+ +//; s/ *\[IP[^]]*\]$//' | cut -c1-100)"
+  fi
+  echo "setup: left out $package (${reason:-apt-get install failed}); the tests that need it report NOT RUN" >&2
+done
 generate_locales

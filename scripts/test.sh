@@ -4,9 +4,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-# Native, the Windows DLLs under Wine, then the native suite again under
-# AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer.
-presets=(linux windows-x64 windows-x86 asan tsan)
+# Native, on arm64 and armhf under qemu, the Windows DLLs under Wine, then
+# the native suite again under AddressSanitizer with
+# UndefinedBehaviorSanitizer and under ThreadSanitizer.
+presets=(linux linux-arm64 linux-armhf windows-x64 windows-x86 asan tsan)
 for preset in "${presets[@]}"; do
   echo "== building $preset" >&2
   cmake --preset "$preset" >/dev/null

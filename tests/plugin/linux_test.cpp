@@ -8,11 +8,13 @@
 #include <dirent.h>
 #include <elf.h>
 #include <fcntl.h>
+#include <link.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -27,17 +29,17 @@ namespace {
 
 // Calls `visit(symbol, name)` for every named entry of the library's dynamic symbol table.
 template <typename Visit> void ForEachDynamicSymbol(const std::vector<std::uint8_t>& bytes, Visit visit) {
-  if (bytes.size() < sizeof(Elf64_Ehdr)) return;
-  Elf64_Ehdr elf;
+  if (bytes.size() < sizeof(ElfW(Ehdr))) return;
+  ElfW(Ehdr) elf;
   std::memcpy(&elf, bytes.data(), sizeof elf);
   for (unsigned i = 0; i < elf.e_shnum; ++i) {
-    Elf64_Shdr section;
+    ElfW(Shdr) section;
     std::memcpy(&section, bytes.data() + elf.e_shoff + i * sizeof section, sizeof section);
     if (section.sh_type != SHT_DYNSYM) continue;
-    Elf64_Shdr strings;
+    ElfW(Shdr) strings;
     std::memcpy(&strings, bytes.data() + elf.e_shoff + section.sh_link * sizeof strings, sizeof strings);
-    for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
-      Elf64_Sym symbol;
+    for (std::size_t offset = 0; offset + sizeof(ElfW(Sym)) <= section.sh_size; offset += sizeof(ElfW(Sym))) {
+      ElfW(Sym) symbol;
       std::memcpy(&symbol, bytes.data() + section.sh_offset + offset, sizeof symbol);
       if (symbol.st_name == 0) continue;
       visit(symbol, reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + symbol.st_name));
@@ -47,9 +49,10 @@ template <typename Visit> void ForEachDynamicSymbol(const std::vector<std::uint8
 
 // The names of the functions and objects the library offers to others:
 // defined, global or weak, visible symbols of its dynamic symbol table.
+// (The binding and visibility fields are the same in 32- and 64-bit ELF.)
 std::set<std::string> ExportedSymbols(const fs::path& library) {
   std::set<std::string> names;
-  ForEachDynamicSymbol(ReadAllBytes(library), [&](const Elf64_Sym& symbol, const char* name) {
+  ForEachDynamicSymbol(ReadAllBytes(library), [&](const ElfW(Sym) & symbol, const char* name) {
     const unsigned binding = ELF64_ST_BIND(symbol.st_info);
     if (symbol.st_shndx == SHN_UNDEF) return;
     if (binding != STB_GLOBAL && binding != STB_WEAK) return;
@@ -72,23 +75,23 @@ struct TElfHardening {
 TElfHardening ReadHardening(const fs::path& library) {
   const auto bytes = ReadAllBytes(library);
   TElfHardening result;
-  Elf64_Ehdr elf;
+  ElfW(Ehdr) elf;
   std::memcpy(&elf, bytes.data(), sizeof elf);
   for (unsigned i = 0; i < elf.e_phnum; ++i) {
-    Elf64_Phdr segment;
+    ElfW(Phdr) segment;
     std::memcpy(&segment, bytes.data() + elf.e_phoff + i * sizeof segment, sizeof segment);
     if (segment.p_type == PT_GNU_RELRO) result.Relro = true;
     if (segment.p_type == PT_GNU_STACK) result.StackExecutable = (segment.p_flags & PF_X) != 0;
     if (segment.p_type != PT_DYNAMIC) continue;
-    for (std::size_t offset = 0; offset + sizeof(Elf64_Dyn) <= segment.p_filesz;
-         offset += sizeof(Elf64_Dyn)) {
-      Elf64_Dyn entry;
+    for (std::size_t offset = 0; offset + sizeof(ElfW(Dyn)) <= segment.p_filesz;
+         offset += sizeof(ElfW(Dyn))) {
+      ElfW(Dyn) entry;
       std::memcpy(&entry, bytes.data() + segment.p_offset + offset, sizeof entry);
       if (entry.d_tag == DT_FLAGS && (entry.d_un.d_val & DF_BIND_NOW) != 0) result.BindNow = true;
       if (entry.d_tag == DT_FLAGS_1 && (entry.d_un.d_val & DF_1_NOW) != 0) result.BindNow = true;
     }
   }
-  ForEachDynamicSymbol(bytes, [&](const Elf64_Sym& symbol, const char* name) {
+  ForEachDynamicSymbol(bytes, [&](const ElfW(Sym) & symbol, const char* name) {
     if (symbol.st_shndx == SHN_UNDEF) result.Imports.insert(name);
   });
   return result;
@@ -113,8 +116,19 @@ TEST(LinuxLibrary, ExportsExactlyTheFourFunctions) {
 }
 
 #if defined(KORVEL_HARDENED)
+// The instruction that the processor's branch protection puts first in an
+// exported function, in the byte order of its code: an indirect-branch
+// target mark on x86-64 (endbr64), a return-address signature on arm64
+// (paciasp). 32-bit ARM has no such protection.
+#if defined(__x86_64__)
+constexpr std::array<std::uint8_t, 4> GuardedEntry = {0xF3, 0x0F, 0x1E, 0xFA};
+#elif defined(__aarch64__)
+constexpr std::array<std::uint8_t, 4> GuardedEntry = {0x3F, 0x23, 0x03, 0xD5};
+#endif
+
 // Built as the distribution builds its packages: full RELRO, a stack that
-// is not executable, stack canaries and fortified C library calls.
+// is not executable, stack canaries, fortified C library calls and the
+// processor's branch protection.
 TEST(LinuxLibrary, IsHardened) {
   const TElfHardening hardening = ReadHardening(PluginPath);
   EXPECT_TRUE(hardening.Relro) << "no PT_GNU_RELRO";
@@ -122,6 +136,11 @@ TEST(LinuxLibrary, IsHardened) {
   EXPECT_FALSE(hardening.StackExecutable);
   EXPECT_EQ(hardening.Imports.count("__stack_chk_fail"), 1u) << "no stack protector";
   EXPECT_EQ(hardening.Imports.count("__read_chk"), 1u) << "the header read is not fortified";
+#if defined(__x86_64__) || defined(__aarch64__)
+  std::array<std::uint8_t, 4> entry;
+  std::memcpy(entry.data(), reinterpret_cast<const void*>(LoadedPlugin().GetValue), entry.size());
+  EXPECT_EQ(entry, GuardedEntry) << "no branch protection";
+#endif
 }
 #endif
 

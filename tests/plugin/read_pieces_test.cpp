@@ -1,6 +1,6 @@
 // Reads that come back in pieces, as network and FUSE file systems give them,
 // or are interrupted by a signal. This program defines `read` (and its
-// fortified form `__read_chk`) itself and exports it, so the plug-in's calls
+// fortified form `__read_chk`) and `open64` itself and exports them, so the plug-in's calls
 // of the C library's `read` land here; the test decides what each call
 // returns, and counts the calls.
 #include "tests/support/palm_file.h"
@@ -69,9 +69,10 @@ extern "C" ssize_t read(int fd, void* buffer, std::size_t size) {
 }
 
 // Opens, interrupted by a signal as many times as the script says first.
-extern "C" int open(const char* path, int flags, ...) {
+// The library is built with 64-bit file offsets, so its open is open64.
+extern "C" int open64(const char* path, int flags, ...) {
   using OpenFunction = int (*)(const char*, int, ...);
-  static const auto real = reinterpret_cast<OpenFunction>(::dlsym(RTLD_NEXT, "open"));
+  static const auto real = reinterpret_cast<OpenFunction>(::dlsym(RTLD_NEXT, "open64"));
   va_list arguments;
   va_start(arguments, flags);
   const auto mode = static_cast<mode_t>(va_arg(arguments, unsigned));
@@ -125,6 +126,7 @@ protected:
     const int result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
     Armed = false;
     calls = Calls;
+    EXPECT_EQ(Script.OpenInterrupts, 0) << "the library's open did not come here";
     if (result == FieldTypeDate) {
       FieldDate date;
       std::memcpy(&date, buffer, sizeof date);

@@ -390,6 +390,9 @@ bool FolderEntries(const std::string& folder, std::vector<TFolderEntry>& entries
   // listing of a large folder notices.
   DIR* directory = ::opendir(folder.c_str());
   if (directory == nullptr) return false;
+  // readdir ends a listing and reports a failure the same way: by null,
+  // telling them apart by errno.
+  errno = 0;
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
@@ -399,8 +402,14 @@ bool FolderEntries(const std::string& folder, std::vector<TFolderEntry>& entries
       isFolder = ::stat((folder + '/' + entry->d_name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
     }
     entries.push_back({std::string(name), isFolder && entry->d_type != DT_LNK, !isFolder});
+    errno = 0;
   }
+  const int failure = errno;
   ::closedir(directory);
+  if (failure != 0) {
+    errno = failure;
+    return false;
+  }
 #endif
   std::sort(entries.begin(), entries.end(),
             [](const TFolderEntry& a, const TFolderEntry& b) { return a.Name < b.Name; });

@@ -75,7 +75,7 @@ run(2 "${PROBE}" "${PLUGIN}" --fields DBName,Colour "${WORK}/samples")
 # code page: Windows-1252 under Wine's default locale, UTF-8 on Linux.
 file(WRITE "${WORK}/ansi/Café.pdb" "")
 run(0 "${PROBE}" "${ANSI}" --json ansi)
-if(EMULATOR)
+if(PROBE MATCHES "\\.exe$")
   set(name_bytes "436166e92e706462")
 else()
   set(name_bytes "436166c3a92e706462")

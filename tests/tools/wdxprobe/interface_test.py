@@ -4,6 +4,7 @@ value type and writes down what the host tells it: the whole interface as a
 host uses it, the command line, and the three outputs.
 
 Usage: interface_test.py PROBE RECORDING_PLUGIN VERSION WORK_DIR
+(KORVEL_EMULATOR, if set, is the command that runs PROBE: another processor's.)
 
 Every expected value is written here from what the plug-in's source puts in
 its answers, never taken from wdxprobe's own output.
@@ -18,6 +19,7 @@ import unicodedata
 import sys
 
 probe, plugin, version, work = sys.argv[1:]
+probe = [*os.environ.get("KORVEL_EMULATOR", "").split(), probe]
 problems = []
 
 
@@ -27,7 +29,7 @@ def check(label, got, want):
 
 
 def run(*arguments, status=0, env=None):
-    result = subprocess.run([probe, *arguments], capture_output=True, env=env, timeout=60)
+    result = subprocess.run([*probe, *arguments], capture_output=True, env=env, timeout=60)
     if result.returncode != status:
         problems.append(f"{' '.join(arguments)}: status {result.returncode}, expected {status}\n"
                         f"{result.stderr.decode(errors='replace')}")
@@ -210,7 +212,7 @@ open(os.path.join(locked, "file.rec"), "w").close()
 os.chmod(os.path.join(locked, "folder"), 0)
 os.chmod(os.path.join(locked, "file.rec"), 0)
 as_user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
-result = subprocess.run([*as_user, probe, plugin, "--fields", "Count", "-r", locked,
+result = subprocess.run([*as_user, *probe, plugin, "--fields", "Count", "-r", locked,
                          os.path.join(locked, "file.rec"), os.path.join(work, "a.rec")],
                         capture_output=True, text=True, timeout=60)
 check("unreadable: status", result.returncode, 1)
