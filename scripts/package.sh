@@ -1,51 +1,128 @@
 #!/usr/bin/env bash
 # Builds the install packages into dist/ (or the folder given):
-#   wdx_Korvel-VERSION-windows.zip   32-bit DLL as wdx_Korvel.wdx, 64-bit DLL as wdx_Korvel.wdx64
-#   wdx_Korvel-VERSION-linux-x86_64.tar.gz   the ELF library as wdx_Korvel.wdx
+#   wdx_Korvel-VERSION-windows.zip         32-bit DLL as wdx_Korvel.wdx, 64-bit DLL as wdx_Korvel.wdx64
+#   wdx_Korvel-VERSION-linux-ARCH.tar.gz   the ELF library as wdx_Korvel.wdx (x86_64, aarch64, armhf)
 # each with the pluginst.inf by which a host installs the plug-in from the
-# archive, and the licence (LICENSE.txt with Windows line ends in the zip).
+# archive, and the licence (LICENSE.txt with Windows line ends in the zip);
+#   wdx-korvel_VERSION_ARCH.deb            Debian packages (amd64, arm64, armhf): the
+#     plug-in where Double Commander keeps packaged plug-ins, wdxprobe and
+#     palm-samples with their manual pages, the copyright and the change log.
 # The same commit always gives the same bytes: timestamps are the commit's,
 # names are sorted, owners are zeroed, and the DLLs carry no timestamp.
+#
+# KORVEL_PACKAGES, when set, names the presets to package (linux,
+# linux-arm64, linux-armhf, windows: both DLLs); by default all of them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dist="$(realpath -m "${1:-$root/dist}")"
 cd "$root"
 
 version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+copyright=$(sed -n 's/^set(KORVEL_COPYRIGHT "Copyright (c) \(.*\)")$/\1/p' CMakeLists.txt)
 epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
+export SOURCE_DATE_EPOCH=$epoch
 
-# KORVEL_PACKAGES=linux builds the Linux archive alone.
-only=${KORVEL_PACKAGES:-all}
-presets=(linux windows-x64 windows-x86)
-[ "$only" = linux ] && presets=(linux)
-for preset in "${presets[@]}"; do
+read -r -a wanted <<<"${KORVEL_PACKAGES:-linux linux-arm64 linux-armhf windows}"
+build() { # preset, targets...
+  local preset=$1
+  shift
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target wdx_Korvel >/dev/null
-done
+  for target in "$@"; do cmake --build --preset "$preset" --target "$target" >/dev/null; done
+}
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-mkdir -p "$stage/windows" "$stage/linux" "$dist"
-sed "s/@VERSION@/$version/" packaging/pluginst.inf.in | sed 's/$/\r/' > "$stage/windows/pluginst.inf"
-sed "s/@VERSION@/$version/" packaging/pluginst.inf.in > "$stage/linux/pluginst.inf"
-if [ "$only" != linux ]; then
-  cp build/windows-x86/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx"
-  cp build/windows-x64/wdx_Korvel.wdx "$stage/windows/wdx_Korvel.wdx64"
-fi
-cp build/linux/wdx_Korvel.wdx "$stage/linux/wdx_Korvel.wdx"
-sed 's/$/\r/' LICENSE > "$stage/windows/LICENSE.txt"
-cp LICENSE "$stage/linux/LICENSE"
-chmod 644 "$stage"/*/*
-find "$stage" -exec touch -h -d "@$epoch" {} +
+mkdir -p "$dist"
+stamp() { find "$1" -exec touch -h -d "@$epoch" {} +; }
+inf() { sed "s/@VERSION@/$version/" packaging/pluginst.inf.in; }
 
-windows_zip="$dist/wdx_Korvel-$version-windows.zip"
-linux_tar="$dist/wdx_Korvel-$version-linux-x86_64.tar.gz"
-rm -f "$windows_zip" "$linux_tar"
-# zip stores local time: fix the zone so that every machine writes the same.
-if [ "$only" != linux ]; then
-  (cd "$stage/windows" && TZ=UTC zip -q -X -D "$windows_zip" LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64)
-  echo "$windows_zip"
-fi
-tar -C "$stage/linux" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
-  -cf - LICENSE pluginst.inf wdx_Korvel.wdx | gzip -n -9 > "$linux_tar"
-echo "$linux_tar"
+# The manual pages, made from the programs' own --help by help2man (the
+# programs of this machine: the text is the same on every processor).
+manuals() {
+  build linux wdxprobe palm-samples
+  mkdir -p "$stage/man"
+  help2man -N --name "show the values a content plug-in gives for files" build/linux/tools/wdxprobe |
+    gzip -n -9 >"$stage/man/wdxprobe.1.gz"
+  help2man -N --name "write sample Palm OS databases" build/linux/tools/palm-samples |
+    gzip -n -9 >"$stage/man/palm-samples.1.gz"
+}
+
+# The lowest C library version any of the ELF files asks for.
+libc_needed() {
+  readelf -W --dyn-syms "$@" | grep -o '@GLIBC_[0-9.]*' | sed 's/@GLIBC_//' | sort -V | tail -1
+}
+
+linux_packages() { # preset, archive architecture, Debian architecture, GNU triplet
+  local preset=$1 arch=$2 debian=$3 triplet=$4
+  build "$preset" wdx_Korvel wdxprobe palm-samples
+
+  local tree="$stage/$preset-tar"
+  mkdir -p "$tree"
+  inf >"$tree/pluginst.inf"
+  cp "build/$preset/wdx_Korvel.wdx" "$tree/wdx_Korvel.wdx"
+  cp LICENSE "$tree/LICENSE"
+  chmod 644 "$tree"/*
+  stamp "$tree"
+  local tarball="$dist/wdx_Korvel-$version-linux-$arch.tar.gz"
+  tar -C "$tree" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
+    -cf - LICENSE pluginst.inf wdx_Korvel.wdx | gzip -n -9 >"$tarball"
+  echo "$tarball"
+
+  local deb="$stage/$preset-deb" doc="usr/share/doc/wdx-korvel"
+  mkdir -p "$deb/DEBIAN" "$deb/usr/bin" "$deb/usr/lib/doublecmd/plugins/wdx/korvel" "$deb/usr/share/man/man1" "$deb/$doc"
+  install -m 644 "build/$preset/wdx_Korvel.wdx" "$deb/usr/lib/doublecmd/plugins/wdx/korvel/"
+  install -m 755 "build/$preset/tools/wdxprobe" "build/$preset/tools/palm-samples" "$deb/usr/bin/"
+  "$triplet-strip" --remove-section=.comment --strip-unneeded "$deb/usr/bin/"*
+  install -m 644 "$stage/man/"*.1.gz "$deb/usr/share/man/man1/"
+  local maintainer
+  maintainer=$(sed -n 's/^Maintainer: //p' packaging/debian/control.in)
+  python3 packaging/debian/changelog.py CHANGELOG.md wdx-korvel "$maintainer" | gzip -n -9 >"$deb/$doc/changelog.gz"
+  # The licence text as the copyright format wants it: indented, blank lines as " .".
+  sed '1,/^Copyright/d' LICENSE | sed '1{/^$/d}; s/^$/./; s/^/ /' >"$stage/licence"
+  sed -e "s/@COPYRIGHT@/$copyright/" -e "/@LICENSE@/{r $stage/licence" -e 'd}' packaging/debian/copyright.in \
+    >"$deb/$doc/copyright"
+  chmod 644 "$deb/$doc/"*
+  # Installed-Size counts each file in whole KiB, as dpkg-gencontrol does.
+  local size
+  size=$(find "$deb" -path "$deb/DEBIAN" -prune -o -type f -printf '%s\n' | awk '{k += int(($1 + 1023) / 1024)} END {print k}')
+  sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$debian/" -e "s/@SIZE@/$size/" \
+    -e "s/@LIBC@/$(libc_needed "$deb/usr/bin/"* "$deb/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx")/" \
+    packaging/debian/control.in >"$deb/DEBIAN/control"
+  (cd "$deb" && find usr -type f | LC_ALL=C sort | xargs md5sum) >"$deb/DEBIAN/md5sums"
+  chmod 644 "$deb/DEBIAN/"*
+  stamp "$deb"
+  local package="$dist/wdx-korvel_${version}_$debian.deb"
+  dpkg-deb --root-owner-group -Zxz --build "$deb" "$package" >/dev/null
+  echo "$package"
+}
+
+windows_package() {
+  build windows-x64 wdx_Korvel
+  build windows-x86 wdx_Korvel
+  local tree="$stage/windows"
+  mkdir -p "$tree"
+  inf | sed 's/$/\r/' >"$tree/pluginst.inf"
+  cp build/windows-x86/wdx_Korvel.wdx "$tree/wdx_Korvel.wdx"
+  cp build/windows-x64/wdx_Korvel.wdx "$tree/wdx_Korvel.wdx64"
+  sed 's/$/\r/' LICENSE >"$tree/LICENSE.txt"
+  chmod 644 "$tree"/*
+  stamp "$tree"
+  local zip_file="$dist/wdx_Korvel-$version-windows.zip"
+  rm -f "$zip_file"
+  # zip stores local time: fix the zone so that every machine writes the same.
+  (cd "$tree" && TZ=UTC zip -q -X -D "$zip_file" LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64)
+  echo "$zip_file"
+}
+
+for preset in "${wanted[@]}"; do
+  case $preset in
+  linux | linux-arm64 | linux-armhf) [ -d "$stage/man" ] || manuals ;;
+  esac
+  case $preset in
+  linux) linux_packages linux x86_64 amd64 x86_64-linux-gnu ;;
+  linux-arm64) linux_packages linux-arm64 aarch64 arm64 aarch64-linux-gnu ;;
+  linux-armhf) linux_packages linux-armhf armhf armhf arm-linux-gnueabihf ;;
+  windows) windows_package ;;
+  *) echo "package.sh: no packages for $preset" >&2; exit 2 ;;
+  esac
+done

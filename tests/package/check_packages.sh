@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the install packages twice, checks that they are the same bytes and
-# hold what a host needs, then unpacks them and loads every plug-in from
-# there: the Linux library natively, both Windows DLLs under Wine.
+# hold what a host needs, and that lintian finds nothing wrong with the
+# Debian packages; then installs the amd64 package (or, where it cannot,
+# unpacks it) and unpacks the others, and loads every plug-in from there:
+# the x86-64 library natively, the ARM ones under qemu, both Windows DLLs
+# under Wine.
 # Usage: check_packages.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 source_dir=$1
@@ -28,20 +31,61 @@ for arch in x86_64 i686; do
   cmp "$work/fresh-$arch/wdx_Korvel.wdx" "build/$preset/wdx_Korvel.wdx" || fail "$preset DLL differs when built afresh"
 done
 
+version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
 zip_file=$(ls "$work"/first/*-windows.zip)
-tar_file=$(ls "$work"/first/*-linux-x86_64.tar.gz)
 [ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
   fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
-[ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
-  fail "unexpected tar content: $(tar -tzf "$tar_file")"
-
-mkdir -p "$work/windows" "$work/linux"
+mkdir -p "$work/windows"
 unzip -q "$zip_file" -d "$work/windows"
-tar -xzf "$tar_file" -C "$work/linux"
 file -b "$work/windows/wdx_Korvel.wdx" | grep -q 'PE32 executable (DLL).*Intel 80386' || fail "wdx_Korvel.wdx is not a 32-bit DLL"
 file -b "$work/windows/wdx_Korvel.wdx64" | grep -q 'PE32+ executable (DLL).*x86-64' || fail "wdx_Korvel.wdx64 is not a 64-bit DLL"
-file -b "$work/linux/wdx_Korvel.wdx" | grep -q 'ELF 64-bit LSB shared object, x86-64' || fail "the Linux wdx_Korvel.wdx is not an ELF library"
-for inf in "$work/windows/pluginst.inf" "$work/linux/pluginst.inf"; do
+
+# Per Linux architecture: the archive's name, the Debian one, and what `file` says of its ELF files.
+linux_arches=("x86_64 amd64 64 x86-64" "aarch64 arm64 64 ARM aarch64" "armhf armhf 32 ARM, EABI5")
+infs=("$work/windows/pluginst.inf")
+for entry in "${linux_arches[@]}"; do
+  read -r arch debian bits machine <<<"$entry"
+  tar_file=$work/first/wdx_Korvel-$version-linux-$arch.tar.gz
+  [ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
+    fail "unexpected content of $(basename "$tar_file"): $(tar -tzf "$tar_file")"
+  mkdir -p "$work/linux-$arch"
+  tar -xzf "$tar_file" -C "$work/linux-$arch"
+  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $bits-bit LSB shared object, $machine" ||
+    fail "the $arch wdx_Korvel.wdx is not an ELF library for $machine: $(file -b "$work/linux-$arch/wdx_Korvel.wdx")"
+  infs+=("$work/linux-$arch/pluginst.inf")
+  cmp -s "$work/linux-$arch/LICENSE" LICENSE || fail "the $arch archive's LICENSE differs from the tree's"
+
+  # The Debian package: exactly these files, the same plug-in, ELF files of its architecture.
+  deb=$work/first/wdx-korvel_${version}_$debian.deb
+  listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sed 's| \./| |' | sort)
+  want="-rw-r--r-- root/root usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx
+-rw-r--r-- root/root usr/share/doc/wdx-korvel/changelog.gz
+-rw-r--r-- root/root usr/share/doc/wdx-korvel/copyright
+-rw-r--r-- root/root usr/share/man/man1/palm-samples.1.gz
+-rw-r--r-- root/root usr/share/man/man1/wdxprobe.1.gz
+-rwxr-xr-x root/root usr/bin/palm-samples
+-rwxr-xr-x root/root usr/bin/wdxprobe"
+  [ "$listed" = "$(sort <<<"$want")" ] || fail "$(basename "$deb") holds:\n$listed"
+  [ "$(dpkg-deb -f "$deb" Architecture)" = "$debian" ] || fail "$(basename "$deb") is not for $debian"
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$(basename "$deb") says version $(dpkg-deb -f "$deb" Version)"
+  dpkg-deb -x "$deb" "$work/deb-$debian"
+  root=$work/deb-$debian
+  cmp -s "$root/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx" "$work/linux-$arch/wdx_Korvel.wdx" ||
+    fail "the $debian package's plug-in differs from the $arch archive's"
+  for program in wdxprobe palm-samples; do
+    file -b "$root/usr/bin/$program" | grep -q "^ELF $bits-bit LSB pie executable, $machine" || fail "$debian: /usr/bin/$program is not for $machine"
+    zcat "$root/usr/share/man/man1/$program.1.gz" | grep -q "^\.TH $(tr a-z A-Z <<<"$program") \"1\" .* \"$program $version\"" ||
+      fail "$debian: the manual page of $program is not its own of version $version"
+  done
+  zcat "$root/usr/share/doc/wdx-korvel/changelog.gz" | head -1 | grep -qx "wdx-korvel ($version) unstable; urgency=medium" ||
+    fail "$debian: the change log does not start with $version"
+done
+timeout 600 lintian --fail-on error,warning "$work"/first/*.deb >"$work/lintian.txt" 2>&1 ||
+  { cat "$work/lintian.txt" >&2; fail "lintian finds errors or warnings in the Debian packages (above)"; }
+echo "ok: three archives and three Debian packages of the right architectures; lintian finds nothing"
+
+for inf in "${infs[@]}"; do
   for key in '^\[plugininstall\]' '^description=.' '^type=wdx' '^file=wdx_Korvel.wdx' '^defaultdir=.' '^version=[0-9]'; do
     tr -d '\r' < "$inf" | grep -q "$key" || fail "$inf lacks $key"
   done
@@ -49,14 +93,10 @@ done
 
 # The licence in both, and one version everywhere: the project, the archives'
 # names, both pluginst.inf files, both DLLs' version resources, the change log.
-cmp -s "$work/linux/LICENSE" LICENSE || fail "the Linux archive's LICENSE differs from the tree's"
 tr -d '\r' < "$work/windows/LICENSE.txt" | cmp -s - LICENSE || fail "the zip's LICENSE.txt differs from the tree's"
-version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || fail "no version in CMakeLists.txt"
 versions=("$(basename "$zip_file")=$(basename "$zip_file" | sed -n 's/^wdx_Korvel-\(.*\)-windows.zip$/\1/p')"
-  "$(basename "$tar_file")=$(basename "$tar_file" | sed -n 's/^wdx_Korvel-\(.*\)-linux-x86_64.tar.gz$/\1/p')"
   "CHANGELOG.md=$(sed -n 's/^## \[\([0-9][0-9.]*\)\].*/\1/p' CHANGELOG.md | head -1)")
-for inf in "$work/windows/pluginst.inf" "$work/linux/pluginst.inf"; do
+for inf in "${infs[@]}"; do
   versions+=("$inf=$(tr -d '\r' < "$inf" | sed -n 's/^version=//p')")
 done
 for dll in "$work/windows/wdx_Korvel.wdx" "$work/windows/wdx_Korvel.wdx64"; do
@@ -66,7 +106,7 @@ done
 for entry in "${versions[@]}"; do
   [ "${entry##*=}" = "$version" ] || fail "${entry%=*} says version '${entry##*=}', the project $version"
 done
-echo "ok: version $version everywhere, the licence in both archives"
+echo "ok: version $version everywhere, the licence in every archive"
 
 # Loaded from the unpacked archives, each plug-in gives exactly the expected values.
 expected="$source_dir/tests/tools/wdxprobe/samples.expected.jsonl"
@@ -89,7 +129,29 @@ check() { # label, command...
   cmp -s "$work/$label.jsonl" "$expected" || fail "$label: values differ from $expected"
   echo "ok: $label"
 }
-check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux/wdx_Korvel.wdx"
+plugin_dir=usr/lib/doublecmd/plugins/wdx/korvel
+check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux-x86_64/wdx_Korvel.wdx"
+# The ARM packages' own host and plug-in, under qemu.
+check arm64 "$source_dir/scripts/qemu.sh" aarch64 "$work/deb-arm64/usr/bin/wdxprobe" "$work/deb-arm64/$plugin_dir/wdx_Korvel.wdx"
+check armhf "$source_dir/scripts/qemu.sh" arm "$work/deb-armhf/usr/bin/wdxprobe" "$work/deb-armhf/$plugin_dir/wdx_Korvel.wdx"
+# The amd64 package installed as a user installs it, where this test may
+# (as root, and not over an installed copy), then removed again.
+deb=$work/first/wdx-korvel_${version}_amd64.deb
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W wdx-korvel >/dev/null 2>&1; then
+  trap 'dpkg --purge wdx-korvel >/dev/null 2>&1 || true' EXIT
+  timeout 300 dpkg -i "$deb" >/dev/null || fail "dpkg -i $(basename "$deb") failed"
+  for path in "/$plugin_dir/wdx_Korvel.wdx" /usr/bin/wdxprobe /usr/bin/palm-samples; do
+    [ -f "$path" ] || fail "installed, but $path is missing"
+  done
+  [ "$(wdxprobe --version)" = "wdxprobe $version" ] || fail "the installed wdxprobe is not on PATH or not $version"
+  check installed-amd64 /usr/bin/wdxprobe "/$plugin_dir/wdx_Korvel.wdx"
+  timeout 300 dpkg --purge wdx-korvel >/dev/null || fail "dpkg --purge wdx-korvel failed"
+  trap - EXIT
+  [ ! -e "/$plugin_dir" ] && [ ! -e /usr/bin/wdxprobe ] || fail "removed, but files are left behind"
+  echo "ok: installed with dpkg -i, values given, removed"
+else
+  check unpacked-amd64 "$work/deb-amd64/usr/bin/wdxprobe" "$work/deb-amd64/$plugin_dir/wdx_Korvel.wdx"
+fi
 WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
   "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x64/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx64"
 WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \

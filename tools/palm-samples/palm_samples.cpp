@@ -1,5 +1,6 @@
 // palm-samples: writes a folder of sample Palm databases, as devices and
 // desktop converters make them, plus the awkward cases a plug-in meets.
+#include "plugin/version.h"
 #include "tools/palm-samples/sample_folder.h"
 
 #include <charconv>
@@ -11,10 +12,16 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: palm-samples FOLDER [COUNT]\n"
-    "       palm-samples --names FOLDER\n"
-    "  without COUNT: the sample databases; with it: COUNT generated ones;\n"
-    "  --names: databases named in Western, Cyrillic and Japanese code pages, and in UTF-8\n";
+    "Usage: palm-samples FOLDER [COUNT]\n"
+    "  or:  palm-samples --names FOLDER\n"
+    "Writes sample Palm OS databases (PDB and PRC files) into FOLDER: without COUNT\n"
+    "the samples, as devices and desktop converters make them, and awkward cases;\n"
+    "with COUNT, that many generated databases.\n"
+    "\n"
+    "Options:\n"
+    "  --names    databases named in Western, Cyrillic and Japanese code pages, and in UTF-8\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n";
 
 constexpr int ExitUsage = 2;
 
@@ -38,6 +45,10 @@ int main(int argc, char** argv) {
   for (const auto argument : arguments) {
     if (argument == "--help" || argument == "-h") {
       std::cout << Usage;
+      return 0;
+    }
+    if (argument == "--version") {
+      std::cout << "palm-samples " KORVEL_VERSION_TEXT "\n";
       return 0;
     }
     if (argument == "--names") {

@@ -19,7 +19,7 @@ endfunction()
 run(0 "${SAMPLES}" "${WORK}/samples")
 # The sample writer: help, and a usage error for what it cannot take.
 run(0 "${SAMPLES}" --help)
-if(NOT out MATCHES "usage: palm-samples FOLDER")
+if(NOT out MATCHES "Usage: palm-samples FOLDER")
   message(FATAL_ERROR "palm-samples --help printed no usage:\n${out}")
 endif()
 foreach(bad IN ITEMS "--bogus;x" "x;abc" "x;-5" "x;0" "x;3x" "x;1;2")
