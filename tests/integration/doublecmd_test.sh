@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
 # Integration test in a real file manager: Double Commander, installed from
-# Debian, shows the Palm fields through the plug-in installed from our Linux
-# package, and every row of its file panel matches what the command-line
-# host reports through the same library. It runs once per locale, each time
-# with a database named in that locale's language, whose name must show
-# exactly as written. Saves a screenshot of the panel.
+# Debian, shows the Palm fields through the plug-in of our Debian package,
+# and every row of its file panel matches what the command-line host of the
+# same package reports through the same library. It runs once per locale,
+# each time with a database named in that locale's language, whose name
+# must show exactly as written. Saves a screenshot of the panel.
 #
-# Usage: doublecmd_test.sh SOURCE_DIR BUILD_DIR WORK_DIR [SCREENSHOT]
+# With ARCH arm64, all of it is Debian's arm64 build of Double Commander and
+# our arm64 package, run under qemu: Double Commander's packages are fetched
+# and unpacked (not installed, which would replace this machine's own) into
+# a cache under build/, one folder per set of package versions.
+#
+# Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH]
 set -euo pipefail
 source_dir=$1
-build=$2
-work=$3
-screenshot=${4:-$work/doublecmd-panel.png}
+work=$2
+screenshot=$3
+arch=${4:-amd64}
 
 source "$source_dir/tests/integration/common.sh"
 
 # 1. What it needs, when missing.
 install_missing doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
 
-# The locales of the runs, generated when missing.
+# The locales of the runs, generated when missing. Under qemu each start
+# takes half a minute: there, one locale of another script beside C.UTF-8.
 locales=(C.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8)
+[ "$arch" = amd64 ] || locales=(C.UTF-8 ru_RU.UTF-8)
 generate=0
 for name in "${locales[@]:1}"; do
   locale -a | grep -qix "${name%.UTF-8}.utf8" && continue
@@ -42,14 +49,51 @@ while [ "$(printf '%s' "$panel" | wc -c)" -le 1000 ]; do panel+="/Резервн
 mkdir -p "$home/.config" "$home/.cache" "$home/.local/share" "$work/runtime" "$work/config"
 chmod 700 "$work/runtime"
 
-# 2. The samples, and the plug-in installed from the Linux package.
-"$build/tools/palm-samples" "$work/samples"
-"$build/tools/palm-samples" --names "$work/names"
-tarball=$(KORVEL_PACKAGES=linux "$source_dir/scripts/package.sh" "$work/dist" | tail -1)
-plugin_dir="$work/config/plugins/wdx/Korvel"
-mkdir -p "$plugin_dir"
-tar -xzf "$tarball" -C "$plugin_dir"
-plugin="$plugin_dir/wdx_Korvel.wdx"
+# 2. Our Debian package of the architecture, unpacked; its programs write
+# the samples, and its plug-in is the one Double Commander loads.
+case $arch in
+amd64) preset=linux run=() ;;
+arm64) preset=linux-arm64 run=("$source_dir/scripts/qemu.sh" aarch64) qemu=qemu-aarch64-static ;;
+*) fail "no Double Commander test for $arch" ;;
+esac
+package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')
+dpkg-deb -x "$package" "$work/package"
+probe=("${run[@]}" "$work/package/usr/bin/wdxprobe")
+# Where the architecture's C library is missing, qemu.sh says NOT RUN.
+status=0
+"${run[@]}" "$work/package/usr/bin/palm-samples" "$work/samples" || status=$?
+[ $status -ne 77 ] || exit 77
+[ $status -eq 0 ] || fail "palm-samples of the $arch package failed"
+"${run[@]}" "$work/package/usr/bin/palm-samples" --names "$work/names"
+plugin="$work/package/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx"
+
+# Pinned to one CPU, Double Commander starts in a few seconds instead of ten.
+# Under qemu, which translates each thread on its own, both CPUs serve, and
+# every wait is three times as long.
+doublecmd=(taskset -c 0 doublecmd)
+patience=1
+if [ "$arch" != amd64 ]; then
+  # Double Commander and everything it needs, resolved for that architecture
+  # alone, as if nothing were installed.
+  : >"$work/no-packages"
+  apt_arch=(-o APT::Architecture="$arch" -o APT::Architectures::="$arch" -o Dir::State::status="$work/no-packages")
+  timeout 120 apt-get -q -s "${apt_arch[@]}" --no-install-recommends install doublecmd-gtk >"$work/resolve.txt" 2>&1 ||
+    { echo "NOT RUN: apt cannot resolve Debian's $arch doublecmd-gtk here:"; tail -3 "$work/resolve.txt"; exit 77; }
+  sed -nE 's/^Inst ([^ ]+) \(([^ ]+) .*\[([a-z0-9]+)\].*/\1:\3=\2/p' "$work/resolve.txt" >"$work/packages.txt"
+  cache=$source_dir/build/doublecmd-$arch/$(sha256sum <"$work/packages.txt" | cut -c1-16)
+  if [ ! -f "$cache/done" ]; then
+    echo "fetching $(wc -l <"$work/packages.txt") $arch packages into $cache" >&2
+    rm -rf "$cache"
+    mkdir -p "$cache/debs"
+    (cd "$cache/debs" && timeout 1200 apt-get -q "${apt_arch[@]}" download $(cat "$work/packages.txt")) \
+      >"$work/download.txt" 2>&1 || { tail -5 "$work/download.txt" >&2; fail "apt-get download of the $arch packages failed"; }
+    for deb in "$cache"/debs/*.deb; do dpkg-deb -x "$deb" "$cache/root"; done
+    rm -rf "$cache/debs"
+    touch "$cache/done"
+  fi
+  doublecmd=("$qemu" -L "$cache/root" "$cache/root/usr/lib/doublecmd/doublecmd")
+  patience=3
+fi
 
 # Processes this test starts, stopped by their ids on every way out.
 pids=()
@@ -60,7 +104,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Pinned to one CPU, Xvfb and Double Commander start in a few seconds instead of ten.
+# Pinned to one CPU, Xvfb starts in a second or two.
 start_xvfb 91 150 "$work/xvfb.log" taskset -c 0
 display=$DISPLAY
 
@@ -74,15 +118,15 @@ start_doublecmd() { # locale
     env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$work/runtime" \
       XDG_CONFIG_HOME="$home/.config" XDG_CACHE_HOME="$home/.cache" \
       XDG_DATA_HOME="$home/.local/share" DISPLAY="$display" LANG="$1" LC_ALL="$1" \
-      taskset -c 0 doublecmd --config-dir="$work/config" >>"$work/doublecmd.log" 2>&1 &
+      "${doublecmd[@]}" --config-dir="$work/config" >>"$work/doublecmd.log" 2>&1 &
     dc_pid=$!
     pids+=("$dc_pid")
-    for _ in $(seq 1 90); do
+    for _ in $(seq 1 $((90 * patience))); do
       window=$(xdotool search --onlyvisible --name "Double Commander" 2>/dev/null | head -1 || true)
       [ -n "$window" ] && break 2
       sleep 0.5
     done
-    echo "Double Commander (start $start under $1) showed no window in 45 s" >&2
+    echo "Double Commander (start $start under $1) showed no window in $((45 * patience)) s" >&2
     kill -KILL "$dc_pid" 2>/dev/null || true
     sleep 1
   done
@@ -96,13 +140,14 @@ window_gone() { dc_ended || ! timeout 10 xdotool search --onlyvisible --name "Do
 stop_doublecmd() { # what was done before
   # Alt+X, again until the window is gone: a key that comes while the window
   # is busy is lost. Then the process ends, once it has saved its settings.
-  local deadline=$((SECONDS + 60))
+  local deadline=$((SECONDS + 60 * patience))
   until window_gone; do
-    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in 60 s of Alt+X"
+    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in $((60 * patience)) s of Alt+X"
     timeout 10 xdotool windowfocus --sync "$window" key alt+x 2>/dev/null || true
     wait_until 5 window_gone || true
   done
-  wait_until 60 dc_ended || screen_failure "after $1, Double Commander's window closed, but it did not end in 60 s"
+  wait_until $((60 * patience)) dc_ended ||
+    screen_failure "after $1, Double Commander's window closed, but it did not end in $((60 * patience)) s"
 }
 
 # 3. A first run writes the default configuration; then the plug-in, a
@@ -128,12 +173,12 @@ for name in "${locales[@]}"; do
   cp -r "$work/samples" "$panel"
   cp "$work/names/$file" "$work/names/Unicode.pdb" "$panel/"
   # What the command-line host reports through the same library, in the same locale.
-  LC_ALL=$name timeout 60 "$build/tools/wdxprobe" "$plugin" --json --all "$panel" >"$work/expected.jsonl" ||
+  LC_ALL=$name timeout 60 "${probe[@]}" "$plugin" --json --all "$panel" >"$work/expected.jsonl" ||
     fail "wdxprobe did not list the panel's folder in 60 s under $name"
 
   start_doublecmd "$name"
   # Values arrive in the background; under load that takes a while.
-  deadline=$((SECONDS + 90))
+  deadline=$((SECONDS + 90 * patience))
   while [ $SECONDS -lt $deadline ]; do
     timeout 10 xdotool windowfocus --sync "$window" key Escape F11 F12 || true
     sleep 0.5
