@@ -6,8 +6,8 @@
 # each time with a database named in that locale's language, whose name
 # must show exactly as written. Saves a screenshot of the panel.
 #
-# With ARCH arm64, all of it is Debian's arm64 build of Double Commander and
-# our arm64 package, run under qemu: Double Commander's packages are fetched
+# With ARCH arm64 or armhf, all of it is Debian's build of Double Commander
+# for that architecture and our package of it, run under qemu: Double Commander's packages are fetched
 # and unpacked (not installed, which would replace this machine's own) into
 # a cache under build/, one folder per set of package versions.
 #
@@ -54,6 +54,7 @@ chmod 700 "$work/runtime"
 case $arch in
 amd64) preset=linux run=() ;;
 arm64) preset=linux-arm64 run=("$source_dir/scripts/qemu.sh" aarch64) qemu=qemu-aarch64-static ;;
+armhf) preset=linux-armhf run=("$source_dir/scripts/qemu.sh" arm) qemu=qemu-arm-static ;;
 *) fail "no Double Commander test for $arch" ;;
 esac
 package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')
