@@ -26,10 +26,19 @@ for line in open(source, encoding="utf-8"):
         elif line.startswith("  ") and items:
             items[-1] += " " + line.strip()
 
-for version, date, items in (r for r in releases if r is not None):
+releases = [r for r in releases if r is not None]
+# Each entry must be newer than the one below it: releases of one day are
+# put an hour apart, in their order.
+times = []
+for _, date, _ in reversed(releases):
+    time = datetime.datetime.fromisoformat(date).replace(tzinfo=datetime.timezone.utc)
+    if times and time <= times[-1]:
+        time = times[-1] + datetime.timedelta(hours=1)
+    times.append(time)
+
+for (version, _, items), time in zip(releases, reversed(times)):
     print(f"{package} ({version}) unstable; urgency=medium\n")
     for item in items:
         print(textwrap.fill(item, width=79, initial_indent="  * ", subsequent_indent="    ",
                             break_long_words=False, break_on_hyphens=False))
-    day = datetime.datetime.fromisoformat(date).replace(tzinfo=datetime.timezone.utc)
-    print(f"\n -- {maintainer}  {email.utils.format_datetime(day)}\n")
+    print(f"\n -- {maintainer}  {email.utils.format_datetime(time)}\n")
