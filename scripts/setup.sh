@@ -17,7 +17,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine wine64 wine32:i386
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static libc6:arm64 libc6:armhf
-  dpkg-dev lintian help2man
+  lintian help2man
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
   file zip unzip python3

@@ -131,27 +131,33 @@ check() { # label, command...
 }
 plugin_dir=usr/lib/doublecmd/plugins/wdx/korvel
 check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux-x86_64/wdx_Korvel.wdx"
-# The ARM packages' own host and plug-in, under qemu.
-check arm64 "$source_dir/scripts/qemu.sh" aarch64 "$work/deb-arm64/usr/bin/wdxprobe" "$work/deb-arm64/$plugin_dir/wdx_Korvel.wdx"
-check armhf "$source_dir/scripts/qemu.sh" arm "$work/deb-armhf/usr/bin/wdxprobe" "$work/deb-armhf/$plugin_dir/wdx_Korvel.wdx"
-# The amd64 package installed as a user installs it, where this test may
-# (as root, and not over an installed copy), then removed again.
-deb=$work/first/wdx-korvel_${version}_amd64.deb
-if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W wdx-korvel >/dev/null 2>&1; then
+# Each Debian package installed as a user installs it, where this test may
+# (as root, not over an installed copy, and for ARM where that architecture's
+# C library is installed: multiarch), then removed again; otherwise
+# unpacked. Its own host and plug-in give the values, under qemu for ARM.
+for entry in "amd64" "arm64 $source_dir/scripts/qemu.sh aarch64" "armhf $source_dir/scripts/qemu.sh arm"; do
+  read -r debian run <<<"$entry"
+  read -r -a run <<<"$run"
+  deb=$work/first/wdx-korvel_${version}_$debian.deb
+  if [ "$(id -u)" -ne 0 ] || dpkg-query -W wdx-korvel >/dev/null 2>&1 ||
+    ! dpkg-query -W -f='${Status}' "libc6:$debian" 2>/dev/null | grep -q 'install ok installed'; then
+    check "unpacked-$debian" "${run[@]}" "$work/deb-$debian/usr/bin/wdxprobe" "$work/deb-$debian/$plugin_dir/wdx_Korvel.wdx"
+    continue
+  fi
   trap 'dpkg --purge wdx-korvel >/dev/null 2>&1 || true' EXIT
   timeout 300 dpkg -i "$deb" >/dev/null || fail "dpkg -i $(basename "$deb") failed"
-  for path in "/$plugin_dir/wdx_Korvel.wdx" /usr/bin/wdxprobe /usr/bin/palm-samples; do
-    [ -f "$path" ] || fail "installed, but $path is missing"
+  for path in "/$plugin_dir/wdx_Korvel.wdx" /usr/bin/wdxprobe /usr/bin/palm-samples /usr/share/man/man1/wdxprobe.1.gz \
+    /usr/share/doc/wdx-korvel/copyright; do
+    [ -f "$path" ] || fail "$debian: installed, but $path is missing"
   done
-  [ "$(wdxprobe --version)" = "wdxprobe $version" ] || fail "the installed wdxprobe is not on PATH or not $version"
-  check installed-amd64 /usr/bin/wdxprobe "/$plugin_dir/wdx_Korvel.wdx"
+  [ "$("${run[@]}" /usr/bin/wdxprobe --version)" = "wdxprobe $version" ] || fail "$debian: the installed wdxprobe is not $version"
+  check "installed-$debian" "${run[@]}" /usr/bin/wdxprobe "/$plugin_dir/wdx_Korvel.wdx"
   timeout 300 dpkg --purge wdx-korvel >/dev/null || fail "dpkg --purge wdx-korvel failed"
   trap - EXIT
-  [ ! -e "/$plugin_dir" ] && [ ! -e /usr/bin/wdxprobe ] || fail "removed, but files are left behind"
-  echo "ok: installed with dpkg -i, values given, removed"
-else
-  check unpacked-amd64 "$work/deb-amd64/usr/bin/wdxprobe" "$work/deb-amd64/$plugin_dir/wdx_Korvel.wdx"
-fi
+  [ ! -e "/$plugin_dir" ] && [ ! -e /usr/bin/wdxprobe ] && [ ! -e /usr/share/doc/wdx-korvel ] ||
+    fail "$debian: removed, but files are left behind"
+  echo "ok: $debian installed with dpkg -i, values given, removed"
+done
 WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
   "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x64/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx64"
 WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \
