@@ -7,9 +7,10 @@
 # must show exactly as written. Saves a screenshot of the panel.
 #
 # With ARCH arm64 or armhf, all of it is Debian's build of Double Commander
-# for that architecture and our package of it, run under qemu: Double Commander's packages are fetched
-# and unpacked (not installed, which would replace this machine's own) into
-# a cache under build/, one folder per set of package versions.
+# for that architecture and our package of it, run under qemu. Double
+# Commander's packages are fetched and unpacked (not installed, which would
+# replace this machine's own) into a cache under build/, one folder per set
+# of package versions.
 #
 # Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH]
 set -euo pipefail
