@@ -22,13 +22,14 @@ for archive in "$work"/first/*; do
   cmp "$archive" "$work/second/$(basename "$archive")" || fail "$(basename "$archive") differs between two builds"
 done
 
-# The DLLs themselves: a build from scratch in another folder gives the same bytes.
-for arch in x86_64 i686; do
-  preset=$([ $arch = x86_64 ] && echo windows-x64 || echo windows-x86)
-  cmake -S . -B "$work/fresh-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-$arch.cmake" >/dev/null
-  cmake --build "$work/fresh-$arch" --target wdx_Korvel >/dev/null
-  cmp "$work/fresh-$arch/wdx_Korvel.wdx" "build/$preset/wdx_Korvel.wdx" || fail "$preset DLL differs when built afresh"
+# The plug-ins themselves: a build from scratch in another folder gives the same bytes.
+for entry in "linux" "linux-arm64 linux-aarch64" "linux-armhf linux-armhf" "windows-x64 mingw-w64-x86_64" \
+  "windows-x86 mingw-w64-i686"; do
+  read -r preset toolchain <<<"$entry"
+  cmake -S . -B "$work/fresh-$preset" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_TESTS=OFF \
+    ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$toolchain.cmake"} >/dev/null
+  cmake --build "$work/fresh-$preset" --target wdx_Korvel >/dev/null
+  cmp "$work/fresh-$preset/wdx_Korvel.wdx" "build/$preset/wdx_Korvel.wdx" || fail "the $preset plug-in differs when built afresh"
 done
 
 version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
