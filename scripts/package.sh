@@ -14,6 +14,7 @@
 # linux-arm64, linux-armhf, windows: both DLLs); by default all of them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/linux_architectures.sh"
 dist="$(realpath -m "${1:-$root/dist}")"
 cd "$root"
 
@@ -52,8 +53,8 @@ libc_needed() {
   readelf -W --dyn-syms "$@" | grep -o '@GLIBC_[0-9.]*' | sed 's/@GLIBC_//' | sort -V | tail -1
 }
 
-linux_packages() { # preset, archive architecture, Debian architecture, GNU triplet
-  local preset=$1 arch=$2 debian=$3 triplet=$4
+linux_packages() { # preset
+  linux_architecture "$1"
   build "$preset" wdx_Korvel wdxprobe palm-samples
 
   local tree="$stage/$preset-tar"
@@ -63,7 +64,7 @@ linux_packages() { # preset, archive architecture, Debian architecture, GNU trip
   cp LICENSE "$tree/LICENSE"
   chmod 644 "$tree"/*
   stamp "$tree"
-  local tarball="$dist/wdx_Korvel-$version-linux-$arch.tar.gz"
+  local tarball="$dist/wdx_Korvel-$version-linux-$archive.tar.gz"
   tar -C "$tree" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
     -cf - LICENSE pluginst.inf wdx_Korvel.wdx | gzip -n -9 >"$tarball"
   echo "$tarball"
@@ -114,15 +115,14 @@ windows_package() {
   echo "$zip_file"
 }
 
-for preset in "${wanted[@]}"; do
-  case $preset in
-  linux | linux-arm64 | linux-armhf) [ -d "$stage/man" ] || manuals ;;
-  esac
-  case $preset in
-  linux) linux_packages linux x86_64 amd64 x86_64-linux-gnu ;;
-  linux-arm64) linux_packages linux-arm64 aarch64 arm64 aarch64-linux-gnu ;;
-  linux-armhf) linux_packages linux-armhf armhf armhf arm-linux-gnueabihf ;;
-  windows) windows_package ;;
-  *) echo "package.sh: no packages for $preset" >&2; exit 2 ;;
-  esac
+for wanted_preset in "${wanted[@]}"; do
+  if [ "$wanted_preset" = windows ]; then
+    windows_package
+  elif linux_architecture "$wanted_preset" && [ "$preset" = "$wanted_preset" ]; then
+    [ -d "$stage/man" ] || manuals
+    linux_packages "$wanted_preset"
+  else
+    echo "package.sh: no packages for $wanted_preset" >&2
+    exit 2
+  fi
 done

@@ -8,12 +8,12 @@
 set -eu
 processor=$1
 shift
-case $processor in
-aarch64) debian=arm64 triple=aarch64-linux-gnu ;;
-arm) debian=armhf triple=arm-linux-gnueabihf ;;
-*) echo "qemu.sh: unknown processor $processor" >&2; exit 2 ;;
-esac
-if [ ! -e "/usr/lib/$triple/libc.so.6" ]; then
+. "$(dirname "$0")/linux_architectures.sh"
+if ! linux_architecture "$processor" || [ "$qemu_cpu" != "$processor" ]; then
+  echo "qemu.sh: unknown processor $processor" >&2
+  exit 2
+fi
+if [ ! -e "/usr/lib/$triplet/libc.so.6" ]; then
   echo "NOT RUN: $1 is an $debian program and libc6:$debian is not installed: setup could not install it, and said why" >&2
   exit 77
 fi

@@ -52,12 +52,10 @@ chmod 700 "$work/runtime"
 
 # 2. Our Debian package of the architecture, unpacked; its programs write
 # the samples, and its plug-in is the one Double Commander loads.
-case $arch in
-amd64) preset=linux run=() ;;
-arm64) preset=linux-arm64 run=("$source_dir/scripts/qemu.sh" aarch64) qemu=qemu-aarch64-static ;;
-armhf) preset=linux-armhf run=("$source_dir/scripts/qemu.sh" arm) qemu=qemu-arm-static ;;
-*) fail "no Double Commander test for $arch" ;;
-esac
+source "$source_dir/scripts/linux_architectures.sh"
+linux_architecture "$arch" && [ "$debian" = "$arch" ] || fail "no Double Commander test for $arch"
+run=()
+[ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
 package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')
 dpkg-deb -x "$package" "$work/package"
 probe=("${run[@]}" "$work/package/usr/bin/wdxprobe")
@@ -93,7 +91,7 @@ if [ "$arch" != amd64 ]; then
     rm -rf "$cache/debs"
     touch "$cache/done"
   fi
-  doublecmd=("$qemu" -L "$cache/root" "$cache/root/usr/lib/doublecmd/doublecmd")
+  doublecmd=("qemu-$qemu_cpu-static" -L "$cache/root" "$cache/root/usr/lib/doublecmd/doublecmd")
   patience=3
 fi
 

@@ -42,17 +42,20 @@ unzip -q "$zip_file" -d "$work/windows"
 file -b "$work/windows/wdx_Korvel.wdx" | grep -q 'PE32 executable (DLL).*Intel 80386' || fail "wdx_Korvel.wdx is not a 32-bit DLL"
 file -b "$work/windows/wdx_Korvel.wdx64" | grep -q 'PE32+ executable (DLL).*x86-64' || fail "wdx_Korvel.wdx64 is not a 64-bit DLL"
 
-# Per Linux architecture: the archive's name, the Debian one, and what `file` says of its ELF files.
-linux_arches=("x86_64 amd64 64 x86-64" "aarch64 arm64 64 ARM aarch64" "armhf armhf 32 ARM, EABI5")
+# Per Linux architecture, what `file` says of its ELF files.
+declare -A elf_kind=([amd64]="64-bit LSB" [arm64]="64-bit LSB" [armhf]="32-bit LSB")
+declare -A elf_machine=([amd64]="x86-64" [arm64]="ARM aarch64" [armhf]="ARM, EABI5")
 infs=("$work/windows/pluginst.inf")
-for entry in "${linux_arches[@]}"; do
-  read -r arch debian bits machine <<<"$entry"
+source scripts/linux_architectures.sh
+for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
+  linux_architecture "$architecture"
+  arch=$archive bits=${elf_kind[$debian]} machine=${elf_machine[$debian]}
   tar_file=$work/first/wdx_Korvel-$version-linux-$arch.tar.gz
   [ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
     fail "unexpected content of $(basename "$tar_file"): $(tar -tzf "$tar_file")"
   mkdir -p "$work/linux-$arch"
   tar -xzf "$tar_file" -C "$work/linux-$arch"
-  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $bits-bit LSB shared object, $machine" ||
+  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $bits shared object, $machine" ||
     fail "the $arch wdx_Korvel.wdx is not an ELF library for $machine: $(file -b "$work/linux-$arch/wdx_Korvel.wdx")"
   infs+=("$work/linux-$arch/pluginst.inf")
   cmp -s "$work/linux-$arch/LICENSE" LICENSE || fail "the $arch archive's LICENSE differs from the tree's"
@@ -75,7 +78,7 @@ for entry in "${linux_arches[@]}"; do
   cmp -s "$root/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx" "$work/linux-$arch/wdx_Korvel.wdx" ||
     fail "the $debian package's plug-in differs from the $arch archive's"
   for program in wdxprobe palm-samples; do
-    file -b "$root/usr/bin/$program" | grep -q "^ELF $bits-bit LSB pie executable, $machine" || fail "$debian: /usr/bin/$program is not for $machine"
+    file -b "$root/usr/bin/$program" | grep -q "^ELF $bits pie executable, $machine" || fail "$debian: /usr/bin/$program is not for $machine"
     zcat "$root/usr/share/man/man1/$program.1.gz" | grep -q "^\.TH $(tr a-z A-Z <<<"$program") \"1\" .* \"$program $version\"" ||
       fail "$debian: the manual page of $program is not its own of version $version"
   done
@@ -136,9 +139,10 @@ check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux-x86_64/wdx_Kor
 # (as root, not over an installed copy, and for ARM where that architecture's
 # C library is installed: multiarch), then removed again; otherwise
 # unpacked. Its own host and plug-in give the values, under qemu for ARM.
-for entry in "amd64" "arm64 $source_dir/scripts/qemu.sh aarch64" "armhf $source_dir/scripts/qemu.sh arm"; do
-  read -r debian run <<<"$entry"
-  read -r -a run <<<"$run"
+for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
+  linux_architecture "$architecture"
+  run=()
+  [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
   deb=$work/first/wdx-korvel_${version}_$debian.deb
   if [ "$(id -u)" -ne 0 ] || dpkg-query -W wdx-korvel >/dev/null 2>&1 ||
     ! dpkg-query -W -f='${Status}' "libc6:$debian" 2>/dev/null | grep -q 'install ok installed'; then
