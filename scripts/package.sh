@@ -28,7 +28,7 @@ build() { # preset, targets...
   local preset=$1
   shift
   [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  for target in "$@"; do cmake --build --preset "$preset" --target "$target" >/dev/null; done
+  cmake --build --preset "$preset" --target "$@" >/dev/null
 }
 
 stage=$(mktemp -d)

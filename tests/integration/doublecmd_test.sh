@@ -13,13 +13,16 @@
 # of package versions.
 #
 # Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH]
+# (ARCH: any of the architecture's names in scripts/linux_architectures.sh)
 set -euo pipefail
 source_dir=$1
 work=$2
 screenshot=$3
-arch=${4:-amd64}
 
 source "$source_dir/tests/integration/common.sh"
+source "$source_dir/scripts/linux_architectures.sh"
+linux_architecture "${4:-amd64}" || fail "no Linux architecture named $4"
+arch=$debian
 
 # 1. What it needs, when missing.
 install_missing doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
@@ -52,8 +55,6 @@ chmod 700 "$work/runtime"
 
 # 2. Our Debian package of the architecture, unpacked; its programs write
 # the samples, and its plug-in is the one Double Commander loads.
-source "$source_dir/scripts/linux_architectures.sh"
-linux_architecture "$arch" && [ "$debian" = "$arch" ] || fail "no Double Commander test for $arch"
 run=()
 [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
 package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')

@@ -43,20 +43,19 @@ file -b "$work/windows/wdx_Korvel.wdx" | grep -q 'PE32 executable (DLL).*Intel 8
 file -b "$work/windows/wdx_Korvel.wdx64" | grep -q 'PE32+ executable (DLL).*x86-64' || fail "wdx_Korvel.wdx64 is not a 64-bit DLL"
 
 # Per Linux architecture, what `file` says of its ELF files.
-declare -A elf_kind=([amd64]="64-bit LSB" [arm64]="64-bit LSB" [armhf]="32-bit LSB")
-declare -A elf_machine=([amd64]="x86-64" [arm64]="ARM aarch64" [armhf]="ARM, EABI5")
+declare -A elf=([amd64]="64-bit LSB .*, x86-64" [arm64]="64-bit LSB .*, ARM aarch64" [armhf]="32-bit LSB .*, ARM, EABI5")
 infs=("$work/windows/pluginst.inf")
 source scripts/linux_architectures.sh
 for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   linux_architecture "$architecture"
-  arch=$archive bits=${elf_kind[$debian]} machine=${elf_machine[$debian]}
+  arch=$archive machine=${elf[$debian]}
   tar_file=$work/first/wdx_Korvel-$version-linux-$arch.tar.gz
   [ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
     fail "unexpected content of $(basename "$tar_file"): $(tar -tzf "$tar_file")"
   mkdir -p "$work/linux-$arch"
   tar -xzf "$tar_file" -C "$work/linux-$arch"
-  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $bits shared object, $machine" ||
-    fail "the $arch wdx_Korvel.wdx is not an ELF library for $machine: $(file -b "$work/linux-$arch/wdx_Korvel.wdx")"
+  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $machine" ||
+    fail "the $arch wdx_Korvel.wdx is not an ELF library for $debian: $(file -b "$work/linux-$arch/wdx_Korvel.wdx")"
   infs+=("$work/linux-$arch/pluginst.inf")
   cmp -s "$work/linux-$arch/LICENSE" LICENSE || fail "the $arch archive's LICENSE differs from the tree's"
 
@@ -78,12 +77,10 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   cmp -s "$root/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx" "$work/linux-$arch/wdx_Korvel.wdx" ||
     fail "the $debian package's plug-in differs from the $arch archive's"
   for program in wdxprobe palm-samples; do
-    file -b "$root/usr/bin/$program" | grep -q "^ELF $bits pie executable, $machine" || fail "$debian: /usr/bin/$program is not for $machine"
+    file -b "$root/usr/bin/$program" | grep -q "^ELF $machine" || fail "$debian: /usr/bin/$program is not an ELF program for $debian"
     zcat "$root/usr/share/man/man1/$program.1.gz" | grep -q "^\.TH $(tr a-z A-Z <<<"$program") \"1\" .* \"$program $version\"" ||
       fail "$debian: the manual page of $program is not its own of version $version"
   done
-  zcat "$root/usr/share/doc/wdx-korvel/changelog.gz" | head -1 | grep -qx "wdx-korvel ($version) unstable; urgency=medium" ||
-    fail "$debian: the change log does not start with $version"
 done
 timeout 600 lintian --fail-on error,warning "$work"/first/*.deb >"$work/lintian.txt" 2>&1 ||
   { cat "$work/lintian.txt" >&2; fail "lintian finds errors or warnings in the Debian packages (above)"; }
