@@ -21,7 +21,7 @@ packages=(
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
   file zip unzip python3
-  doublecmd-plugins locales
+  doublecmd-plugins locales mmdebstrap
 )
 
 missing=()

@@ -9,10 +9,11 @@ plug-in is the one Double Commander registered itself under NAME. Either
 adds a column set of the file name and the eight fields, and shows both
 panels on FOLDER in it. With --install-key PLUGIN, Shift+F11 gives that path
 to cm_AddPlugin, which opens the plug-in settings and adds it as their Add
-button does.
+button does. With --keys-only it writes only shortcuts.scf, before the
+first run, so that the key that closes Double Commander works from the start.
 
 Usage: doublecmd_config.py CONFIG_DIR [--plugin PATH | --installed NAME] [--folder FOLDER]
-                           [--install-key PLUGIN]
+                           [--install-key PLUGIN] [--keys-only]
 """
 import argparse
 import xml.etree.ElementTree as ET
@@ -22,7 +23,7 @@ FIELDS = ["DBName", "DBType", "CreatorID", "DataCreated", "DataModified", "DataB
           "NumRecords", "Version"]
 PLUGIN_NAME = "Korvel"  # a column's plug-in name may not hold a dot
 SHORTCUTS = {"F10": "cm_MarkUnmarkAll", "F11": "cm_MarkMarkAll", "F12": "cm_CopyFileDetailsToClip",
-             "Alt+X": "cm_Exit"}
+             "F9": "cm_Exit"}  # a plain key: the Qt build under Xvfb never gets Alt combinations
 
 
 def child(parent, tag):
@@ -57,7 +58,11 @@ def main():
     parser.add_argument("--installed")
     parser.add_argument("--folder")
     parser.add_argument("--install-key")
+    parser.add_argument("--keys-only", action="store_true")
     options = parser.parse_args()
+    if options.keys_only:
+        write_shortcuts(options.config_dir, options.install_key)
+        return
     path = f"{options.config_dir}/doublecmd.xml"
     tree = ET.parse(path)
     root = tree.getroot()

@@ -12,20 +12,66 @@
 # replace this machine's own) into a cache under build/, one folder per set
 # of package versions.
 #
-# Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH]
+# With debian13-gtk or debian13-qt, it runs in a Debian 13 root of that
+# toolkit's Double Commander (tests/integration/debian_root.sh), a copy made
+# for the run, where our amd64 package is installed with apt as a user
+# installs it. The test runs itself there again, in its own mount namespace.
+#
+# Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH | debian13-TOOLKIT]
 # (ARCH: any of the architecture's names in scripts/linux_architectures.sh)
 set -euo pipefail
 source_dir=$1
 work=$2
 screenshot=$3
+where=${4:-amd64}
 
 source "$source_dir/tests/integration/common.sh"
 source "$source_dir/scripts/linux_architectures.sh"
-linux_architecture "${4:-amd64}" || fail "no Linux architecture named $4"
+toolkit=gtk
+case $where in
+debian13-*)
+  toolkit=${where#debian13-}
+  linux_architecture amd64
+  # Inside the root, the package to install is given; outside, it is made.
+  [ -n "${KORVEL_INSTALL_PACKAGE:-}" ] || {
+    [ "$(id -u)" -eq 0 ] || { echo "NOT RUN: the run in a Debian 13 root needs root (chroot, mounts)"; exit 77; }
+    timeout 10 unshare --mount true 2>/dev/null ||
+      { echo "NOT RUN: this machine gives no mount namespace (unshare --mount), which the Debian 13 root needs"; exit 77; }
+    root=$("$source_dir/tests/integration/debian_root.sh" "$source_dir" "$toolkit") || exit $?
+    rm -rf --one-file-system "$work"
+    mkdir -p "$work/run"
+    package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/run/dist" | grep '\.deb$')
+    cp -a "$root" "$work/root"
+    # Inside: the source read-only and the run's folder at the same paths,
+    # this machine's /dev, and its /tmp, where Xvfb's sockets and locks are.
+    status=0
+    timeout 600 unshare --mount --propagation private -- bash -c '
+      set -e
+      root=$1 source_dir=$2 run=$3
+      mkdir -p "$root$source_dir" "$root$run"
+      mount --bind -o ro "$source_dir" "$root$source_dir"
+      mount --bind "$run" "$root$run"
+      mount --rbind /dev "$root/dev"
+      mount --bind /tmp "$root/tmp"
+      mount -t proc proc "$root/proc"
+      shift 3
+      exec chroot "$root" "$@"' - "$work/root" "$source_dir" "$work/run" \
+      env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 KORVEL_INSTALL_PACKAGE="$package" \
+      bash "$source_dir/tests/integration/doublecmd_test.sh" "$source_dir" "$work/run/test" "$work/run/panel.png" \
+      "$where" || status=$?
+    [ $status -ne 124 ] || fail "the run in the Debian 13 root did not end in 600 s"
+    [ ! -f "$work/run/panel.png" ] || cp "$work/run/panel.png" "$screenshot"
+    # The copy goes; the mounts went with their namespace.
+    rm -rf --one-file-system "$work/root"
+    exit $status
+  }
+  ;;
+*) linux_architecture "$where" || fail "no Linux architecture named $where" ;;
+esac
 arch=$debian
 
 # 1. What it needs, when missing.
-install_missing doublecmd-gtk xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
+install_missing doublecmd-"$toolkit" xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
 
 # The locales of the runs, generated when missing. Under qemu each start
 # takes half a minute: there, one locale of another script beside C.UTF-8.
@@ -55,18 +101,27 @@ chmod 700 "$work/runtime"
 
 # 2. Our Debian package of the architecture, unpacked; its programs write
 # the samples, and its plug-in is the one Double Commander loads.
+# In a Debian 13 root, installed with apt as a user does, where it lands.
 run=()
 [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
-package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')
-dpkg-deb -x "$package" "$work/package"
-probe=("${run[@]}" "$work/package/usr/bin/wdxprobe")
+installed=$work/package
+if [ -n "${KORVEL_INSTALL_PACKAGE:-}" ]; then
+  (cd "$(dirname "$KORVEL_INSTALL_PACKAGE")" &&
+    DEBIAN_FRONTEND=noninteractive timeout 300 apt install -y "./$(basename "$KORVEL_INSTALL_PACKAGE")") \
+    >"$work/install.txt" 2>&1 || { cat "$work/install.txt" >&2; fail "apt install of our package failed"; }
+  installed=
+else
+  package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/dist" | grep '\.deb$')
+  dpkg-deb -x "$package" "$installed"
+fi
+probe=("${run[@]}" "$installed/usr/bin/wdxprobe")
 # Where the architecture's C library is missing, qemu.sh says NOT RUN.
 status=0
-"${run[@]}" "$work/package/usr/bin/palm-samples" "$work/samples" || status=$?
+"${run[@]}" "$installed/usr/bin/palm-samples" "$work/samples" || status=$?
 [ $status -ne 77 ] || exit 77
 [ $status -eq 0 ] || fail "palm-samples of the $arch package failed"
-"${run[@]}" "$work/package/usr/bin/palm-samples" --names "$work/names"
-plugin="$work/package/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx"
+"${run[@]}" "$installed/usr/bin/palm-samples" --names "$work/names"
+plugin="$installed/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx"
 
 # Pinned to one CPU, Double Commander starts in a few seconds instead of ten.
 # Under qemu, which translates each thread on its own, both CPUs serve, and
@@ -139,21 +194,23 @@ start_doublecmd() { # locale
 dc_ended() { ! kill -0 "$dc_pid" 2>/dev/null; }
 window_gone() { dc_ended || ! timeout 10 xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1; }
 stop_doublecmd() { # what was done before
-  # Alt+X, again until the window is gone: a key that comes while the window
+  # F9 (bound to cm_Exit), again until the window is gone: a key that comes while the window
   # is busy is lost. Then the process ends, once it has saved its settings.
   local deadline=$((SECONDS + 60 * patience))
   until window_gone; do
-    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in $((60 * patience)) s of Alt+X"
-    timeout 10 xdotool windowfocus --sync "$window" key alt+x 2>/dev/null || true
+    [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in $((60 * patience)) s of F9"
+    timeout 10 xdotool windowfocus --sync "$window" key F9 2>/dev/null || true
     wait_until 5 window_gone || true
   done
   wait_until $((60 * patience)) dc_ended ||
     screen_failure "after $1, Double Commander's window closed, but it did not end in $((60 * patience)) s"
 }
 
-# 3. A first run writes the default configuration; then the plug-in, a
-# column set of the name and the eight fields, and the keys are added to it.
-# Both panels show ~/Palm, filled anew for each run.
+# 3. The test's keys first, the one that closes it among them; a first run
+# then writes the default configuration, and the plug-in and a column set of
+# the name and the eight fields are added to it. Both panels show ~/Palm,
+# filled anew for each run.
+python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --keys-only
 start_doublecmd C.UTF-8
 stop_doublecmd "the first start"
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"

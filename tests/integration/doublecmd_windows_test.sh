@@ -82,8 +82,10 @@ stop_doublecmd() { # what was done before
     wait_until 10 window_gone || true
   done
   # Its processes, and Wine's, end after the window: it saves its settings then.
-  timeout 300 /usr/lib/wine/wineserver -w 2>/dev/null ||
+  timeout 300 /usr/lib/wine/wineserver -w 2>/dev/null || {
+    ps -eo pid,etime,stat,wchan:20,args | grep -iE 'wine|\.exe' | grep -v grep >&2 || true
     screen_failure "after $1, Double Commander's window closed, but its processes did not end in 300 s"
+  }
 }
 
 # 2. A first run writes the default configuration. Then the plug-in is

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Makes, or finds made, a Debian 13 root holding Double Commander of one
+# toolkit, Xvfb and the tools the file-manager test drives it with, so that
+# the test runs as on a Debian 13 desktop. Prints the root's folder.
+#
+# Roots are kept under build/debian-trixie/, named by a hash of how they are
+# made (the package list, the locales): one is made again only when that
+# changes. The packages and apt's lists of the last making are kept beside
+# them, so that a root can be made again without the network. Where it can
+# be made neither way, says NOT RUN and exits 77.
+#
+# Usage: debian_root.sh SOURCE_DIR TOOLKIT   (TOOLKIT: gtk or qt)
+set -euo pipefail
+source_dir=$1
+toolkit=$2
+suite=trixie
+cache=$source_dir/build/debian-$suite
+packages=(doublecmd-"$toolkit" xvfb xauth xdotool xclip x11-utils imagemagick python3 locales)
+locales=(ru_RU.UTF-8 ja_JP.UTF-8)
+
+how=(
+  --variant=apt --include="$(IFS=,; echo "${packages[*]}")"
+  --customize-hook="printf '%s UTF-8\n' ${locales[*]} >>\"\$1/etc/locale.gen\" && chroot \"\$1\" locale-gen >/dev/null"
+)
+root=$cache/$toolkit-$(printf '%s\n' "$suite" "${how[@]}" | sha256sum | cut -c1-16)
+if [ -d "$root" ]; then
+  echo "$root"
+  exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "NOT RUN: making a Debian $suite root needs root (chroot, mounts)" >&2
+  exit 77
+fi
+command -v mmdebstrap >/dev/null || { echo "FAIL: mmdebstrap is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+
+# The packages are kept through apt's cache: .debs already there are not
+# fetched again, and those of the essential set are not unlinked after use.
+mkdir -p "$cache/debs" "$cache/lists"
+keep=(
+  --skip=essential/unlink
+  --setup-hook='mkdir -p "$1/var/cache/apt/archives" "$1/var/lib/apt/lists"'
+  --setup-hook="sync-in $cache/debs /var/cache/apt/archives/"
+  --customize-hook="sync-out /var/cache/apt/archives $cache/debs"
+)
+make_root() { # extra mmdebstrap options...
+  rm -rf --one-file-system "$root.new"
+  timeout 900 mmdebstrap --quiet "${how[@]}" "${keep[@]}" "$@" "$suite" "$root.new" \
+    http://deb.debian.org/debian >>"$cache/make.log" 2>&1
+}
+: >"$cache/make.log"
+started=$SECONDS
+if make_root --customize-hook="sync-out /var/lib/apt/lists $cache/lists"; then
+  echo "made $root in $((SECONDS - started)) s" >&2
+elif [ -n "$(find "$cache/lists" -name '*Packages*' -print -quit)" ] &&
+  make_root --setup-hook="sync-in $cache/lists /var/lib/apt/lists/" --skip=update; then
+  echo "made $root in $((SECONDS - started)) s from the kept packages and lists (the archive could not be reached)" >&2
+else
+  rm -rf --one-file-system "$root.new"
+  echo "NOT RUN: no Debian $suite root could be made: the archive could not be reached, nor were its packages kept from before:" >&2
+  tail -3 "$cache/make.log" >&2
+  exit 77
+fi
+# One root per toolkit: the one made before is no longer needed.
+find "$cache" -mindepth 1 -maxdepth 1 -type d -name "$toolkit-*" ! -name "$(basename "$root").new" \
+  -exec rm -rf --one-file-system {} +
+mv "$root.new" "$root"
+echo "$root"
