@@ -194,8 +194,9 @@ start_doublecmd() { # locale
 dc_ended() { ! kill -0 "$dc_pid" 2>/dev/null; }
 window_gone() { dc_ended || ! timeout 10 xdotool search --onlyvisible --name "Double Commander" >/dev/null 2>&1; }
 stop_doublecmd() { # what was done before
-  # F9 (bound to cm_Exit), again until the window is gone: a key that comes while the window
-  # is busy is lost. Then the process ends, once it has saved its settings.
+  # F9 (bound to cm_Exit), again until the window is gone: a key that comes
+  # while the window is busy is lost. Then the process ends, once it has
+  # saved its settings.
   local deadline=$((SECONDS + 60 * patience))
   until window_gone; do
     [ $SECONDS -lt $deadline ] || screen_failure "after $1, Double Commander's window did not close in $((60 * patience)) s of F9"
