@@ -71,7 +71,7 @@ start_doublecmd() { # locale, [program]
   wait_until 120 window_shown || screen_failure "Double Commander showed no window in 120 s under $1"
   sleep 3
 }
-stop_doublecmd() { # what was done before, [known fault]
+stop_doublecmd() { # what was done before
   # Alt+F4 as Windows users close it; under Wine Alt+X only opens the menu. A
   # key that comes while the window is busy is lost: it is sent again until
   # the window is gone.
@@ -82,18 +82,10 @@ stop_doublecmd() { # what was done before, [known fault]
     wait_until 10 window_gone || true
   done
   # Its processes, and Wine's, end after the window: it saves its settings
-  # then. A known fault, when given, is reported after 60 s and the processes
-  # are ended, instead of failing.
-  local bound=300
-  [ -z "${2:-}" ] || bound=60
-  timeout $bound /usr/lib/wine/wineserver -w 2>/dev/null && return
-  if [ -n "${2:-}" ]; then
-    echo "KNOWN FAULT: after $1, $2; ended by wineserver -k" >&2
-    timeout 30 /usr/lib/wine/wineserver -k 2>/dev/null || true
-    return
-  fi
+  # then. Those left over are listed when they do not.
+  timeout 300 /usr/lib/wine/wineserver -w 2>/dev/null && return
   ps -eo pid,etime,stat,wchan:20,args | grep -iE 'wine|\.exe' | grep -v grep >&2 || true
-  screen_failure "after $1, Double Commander's window closed, but its processes did not end in $bound s"
+  screen_failure "after $1, Double Commander's window closed, but its processes did not end in 300 s"
 }
 
 # 2. A first run writes the default configuration. Then the plug-in is
@@ -123,14 +115,7 @@ sleep 2
 timeout 30 import -window root "$work/added.png" || true
 timeout 10 xdotool windowfocus --sync "$options" key Return || true
 sleep 1
-# The 32-bit build under this Wine does not end after its plug-in settings
-# have added a plug-in built with C++ exception handling (a 15-line one does
-# the same; a C one does not): a nil reference in its own clean-up, then a
-# dead lock in Wine's loader. Its settings are saved by then, and the runs
-# that only show the panel end normally.
-known_fault=
-[ "$arch" = x86_64 ] || known_fault="the 32-bit Double Commander did not end in 60 s once its window closed"
-stop_doublecmd "adding the plug-in" "$known_fault"
+stop_doublecmd "adding the plug-in"
 registered=$(python3 - "$settings/doublecmd.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 for plugin in ET.parse(sys.argv[1]).getroot().iter("WdxPlugin"):

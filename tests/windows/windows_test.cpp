@@ -76,9 +76,13 @@ TEST(WindowsModule, ExportDirectoryNamesTheModuleAndFourFunctions) {
   }
 }
 
-TEST(WindowsModule, ImportsOnlyFromWindowsItself) {
+// Nor does it hook the exceptions of the process that loads it: winpthreads,
+// linked in, would register a vectored handler at every load.
+TEST(WindowsModule, ImportsOnlyFromWindowsItselfAndHooksNoExceptions) {
   const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll", "ntdll.dll", "user32.dll",
                                            "advapi32.dll"};
+  const std::vector<std::string> hooks = {"AddVectoredExceptionHandler", "AddVectoredContinueHandler",
+                                          "SetUnhandledExceptionFilter"};
   const auto& entry = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
   ASSERT_NE(entry.VirtualAddress, 0u);
   int count = 0;
@@ -87,6 +91,13 @@ TEST(WindowsModule, ImportsOnlyFromWindowsItself) {
     const std::string name = Lowered(TextAt(import->Name));
     EXPECT_NE(std::find(system.begin(), system.end(), name), system.end())
         << name << " is not part of Windows";
+    for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(ModuleBase() + import->OriginalFirstThunk);
+         thunk->u1.AddressOfData != 0; ++thunk) {
+      if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal)) continue;
+      const char* function = reinterpret_cast<const char*>(
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(ModuleBase() + thunk->u1.AddressOfData)->Name);
+      EXPECT_EQ(std::find(hooks.begin(), hooks.end(), function), hooks.end()) << name << " " << function;
+    }
   }
   EXPECT_GT(count, 0);
 }
