@@ -20,6 +20,10 @@ wait_until() { # seconds, command...
   done
 }
 
+# What the file-manager tests drive Double Commander with: a virtual screen,
+# keys, the clipboard, screenshots, the config writer and the locales.
+screen_test_packages=(xvfb xauth xdotool xclip x11-utils imagemagick python3 locales)
+
 # Installs the Debian packages named that are missing (as root; otherwise fails
 # with the line to run).
 install_missing() {

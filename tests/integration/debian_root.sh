@@ -13,9 +13,10 @@
 set -euo pipefail
 source_dir=$1
 toolkit=$2
+source "$source_dir/tests/integration/common.sh"
 suite=trixie
 cache=$source_dir/build/debian-$suite
-packages=(doublecmd-"$toolkit" xvfb xauth xdotool xclip x11-utils imagemagick python3 locales)
+packages=(doublecmd-"$toolkit" "${screen_test_packages[@]}")
 locales=(ru_RU.UTF-8 ja_JP.UTF-8)
 
 how=(
@@ -31,7 +32,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "NOT RUN: making a Debian $suite root needs root (chroot, mounts)" >&2
   exit 77
 fi
-command -v mmdebstrap >/dev/null || { echo "FAIL: mmdebstrap is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+command -v mmdebstrap >/dev/null || fail "mmdebstrap is missing (scripts/setup.sh installs it)"
 
 # The packages are kept through apt's cache: .debs already there are not
 # fetched again, and those of the essential set are not unlinked after use.

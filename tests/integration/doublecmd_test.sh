@@ -71,7 +71,7 @@ esac
 arch=$debian
 
 # 1. What it needs, when missing.
-install_missing doublecmd-"$toolkit" xvfb xauth xdotool xclip x11-utils imagemagick python3 locales
+install_missing doublecmd-"$toolkit" "${screen_test_packages[@]}"
 
 # The locales of the runs, generated when missing. Under qemu each start
 # takes half a minute: there, one locale of another script beside C.UTF-8.

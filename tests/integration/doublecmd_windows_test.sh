@@ -22,7 +22,7 @@ i386) preset=windows-x86 dll=wdx_Korvel.wdx ;;
 esac
 [ "$arch" != i386 ] || "$source_dir/scripts/wine.sh" --check-32-bit "32-bit Double Commander" || exit 77
 
-install_missing xvfb xauth xdotool xclip x11-utils imagemagick python3 locales unzip
+install_missing "${screen_test_packages[@]}" unzip
 
 # 1. Double Commander, the zip, the samples, a Wine prefix of this test's own.
 doublecmd=$("$source_dir/tests/integration/build_doublecmd_windows.sh" "$source_dir/build/doublecmd-windows" "$arch" | tail -1)
