@@ -19,19 +19,30 @@ inline constexpr std::size_t MaxPathLength = 32767;
 inline constexpr std::size_t MaxPathLength = PATH_MAX - 1;
 #endif
 
+// Paths shorter than this many UTF-16 code units are copied and converted on
+// the stack; a longer one goes to the heap, freed before the request returns.
+// A host may ask from a thread of the smallest stack its system allows (64 KiB
+// reserved on Windows, PTHREAD_STACK_MIN on Linux), so no request keeps a path
+// of the system's full length on the stack.
+inline constexpr std::size_t StackPathUnits = 260;
+
 // Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
 // `path`: one open, one read (more only when a read comes back short), one
 // close. True only when it is a regular file and all `size` bytes arrived.
 // Opened: a path of any length up to the system's limit (on Windows a drive
 // or UNC path of 260 units or more through its \\?\ form, made from the full
-// path). Not opened: a path past that limit; on Linux anything that stat()
-// shows is not a regular file (a FIFO, a device, a folder); on Windows
-// whatever the running Windows takes for a device (a reserved name such as
-// NUL: as it counts them, "\\.\" and "\??\" paths, "\\?\" paths that lead to
-// no drive, share or volume, a server's pipes). What opens but is not a
-// regular file is closed unread. Never creates, writes or locks the file,
-// lets others read, write, rename and delete it meanwhile, and closes what it
-// opened on every way out.
+// path, "\\?\GLOBALROOT\Device\HarddiskVolume..." paths included).
+// Not opened: a path past that limit; on Linux anything that stat() shows is
+// not a regular file (a FIFO, a device, a folder) or is shorter than `size`
+// (the pseudo-files of /proc, which stat() shows as empty regular files and
+// whose reads may block or consume); on Windows whatever the running
+// Windows takes for a device (a reserved name such as NUL: as it counts them,
+// "\\.\" and "\??\" paths, "\\?\" paths that lead to no drive, share or
+// volume, a server's pipes), and a file whose data is elsewhere (a cloud
+// file that is online only, data moved to offline storage), which reading
+// would fetch. What opens but is not a regular file is closed unread. Never
+// creates, writes or locks the file, lets others read, write, rename and
+// delete it meanwhile, and closes what it opened on every way out.
 #if defined(__GNUC__) && !defined(__clang__)
 [[gnu::access(write_only, 2, 3)]] // lets fortified builds check the read against `size`
 #endif

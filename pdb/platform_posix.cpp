@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include <fcntl.h>
 #include <iconv.h>
@@ -23,22 +25,35 @@ namespace {
 // ENAMETOOLONG, so it is not even converted.
 constexpr std::size_t MaxPathBytes = PATH_MAX;
 
-// Converts the path for open(); most paths are ASCII and are copied as
-// they are scanned, the rest go through the full conversion.
-bool PathForOpen(const char16_t* path, char (&utf8Path)[MaxPathBytes]) {
-  std::size_t length = 0;
-  for (; path[length] != 0 && path[length] < 0x80; ++length) {
-    if (length + 1 == MaxPathBytes) return false;
-    utf8Path[length] = static_cast<char>(path[length]);
+// A UTF-16 unit becomes at most three UTF-8 bytes (a surrogate pair four for
+// two, an escaped byte one).
+constexpr std::size_t MaxUtf8BytesPerUnit = 3;
+constexpr std::size_t StackPathBytes = StackPathUnits * MaxUtf8BytesPerUnit;
+
+// The path as open() takes it: in `onStack` when the path is shorter than
+// StackPathUnits, else in a buffer that `onHeap` gets; nullptr when it cannot
+// be converted or open() would not take it. Most paths are ASCII and are
+// copied as they are; the rest go through the full conversion.
+const char* PathForOpen(const char16_t* path, char (&onStack)[StackPathBytes],
+                        std::unique_ptr<char[]>& onHeap) {
+  std::size_t units = 0;
+  bool ascii = true;
+  for (; path[units] != 0; ++units) {
+    if (units + 1 >= MaxPathBytes) return nullptr; // every unit takes a byte at least
+    ascii = ascii && path[units] < 0x80;
   }
-  if (path[length] == 0) {
-    utf8Path[length] = '\0';
-    return true;
+  char* out = onStack;
+  std::size_t capacity = sizeof onStack;
+  if (units >= StackPathUnits) {
+    capacity = std::min(units * MaxUtf8BytesPerUnit + 1, MaxPathBytes);
+    onHeap.reset(new (std::nothrow) char[capacity]);
+    if (!onHeap) return nullptr;
+    out = onHeap.get();
   }
-  while (path[length] != 0) {
-    if (++length >= MaxPathBytes) return false; // every unit takes a byte at least
-  }
-  return Utf16ToUtf8(path, length, utf8Path, sizeof utf8Path);
+  if (!ascii) return Utf16ToUtf8(path, units, out, capacity) ? out : nullptr;
+  for (std::size_t i = 0; i < units; ++i) out[i] = static_cast<char>(path[i]); // ASCII: its byte
+  out[units] = '\0';
+  return out;
 }
 
 // The code page of the user's locale, found on first use and kept for the
@@ -131,17 +146,26 @@ std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity
 } // namespace
 
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
-  char utf8Path[MaxPathBytes];
-  if (!PathForOpen(path, utf8Path)) return false;
+  char onStack[StackPathBytes];
+  std::unique_ptr<char[]> onHeap;
+  const char* utf8Path = PathForOpen(path, onStack, onHeap);
+  if (utf8Path == nullptr) return false;
 
   // Only regular files are opened. A FIFO's waiting bytes belong to its
   // reader, and opening one wakes a writer waiting for a reader, which our
   // close then kills with SIGPIPE; a device (/dev/zero behind a .pdb link)
   // is no database. stat() decides before anything is opened, following
   // links; fstat() confirms it for what was opened, should the name have
-  // been given to something else in between.
+  // been given to something else in between. A regular file too short to
+  // hold what is asked is not opened either: the pseudo-files of /proc are
+  // regular files of size 0 to stat(), and reading one can block
+  // for ever (/proc/kmsg while the kernel's log is empty) or take what it
+  // gives from others.
   struct stat status;
-  if (::stat(utf8Path, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (::stat(utf8Path, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_size < static_cast<off_t>(size)) {
+    return false;
+  }
   // O_NONBLOCK and O_NOCTTY for that case: a FIFO without a writer opens at
   // once instead of holding the host's thread, a terminal does not become ours.
   // A signal may interrupt the open too, on NFS and FUSE mounts: it is tried again.

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -85,12 +87,19 @@ std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity
   return used;
 }
 
-// The full path of any path Windows opens fits, with the long form's prefix.
-constexpr std::size_t OpenPathUnits = LongFormRoom + MaxPathLength + 1;
+// MinGW-w64's headers name only the first of the three attributes.
+static_assert(AttributeOffline == FILE_ATTRIBUTE_OFFLINE);
 
-// Fills `buffer` and gives the NUL-terminated path to open, or the empty text
+// Room on the stack for a full path that opens as it is, and for the long
+// form's prefix in front of it; a longer full path opens in its long form
+// from the heap.
+constexpr std::size_t StackOpenUnits = LongFormRoom + ShortPathLimit;
+
+// The NUL-terminated path to open, written into `onStack`, or into a buffer
+// that `onHeap` gets when the full path is too long for it; the empty text
 // when there is none: a device, or a path too long to be opened at all.
-std::u16string_view PathForOpen(const char16_t* path, char16_t (&buffer)[OpenPathUnits]) {
+std::u16string_view PathForOpen(const char16_t* path, char16_t (&onStack)[StackOpenUnits],
+                                std::unique_ptr<char16_t[]>& onHeap) {
   const std::u16string_view given(path);
   // Windows takes \\?\ as it stands: no device names, no full path to make.
   if (IsVerbatimPath(given)) return NamesDevice(given) ? std::u16string_view() : given;
@@ -98,11 +107,20 @@ std::u16string_view PathForOpen(const char16_t* path, char16_t (&buffer)[OpenPat
   // Windows' own rule makes the full path: the folder of a relative path,
   // "." and ".." resolved, trailing dots and spaces dropped, and a reserved
   // device name (CON, NUL:, COM1.pdb, as this Windows counts them) turned
-  // into "\\.\NAME". Nothing is opened to find it.
-  constexpr DWORD room = OpenPathUnits - LongFormRoom;
-  const DWORD length = ::GetFullPathNameW(SystemText(path), room, SystemText(buffer + LongFormRoom), nullptr);
-  if (length == 0 || length >= room) return {};
-  return PathToOpen(buffer, length); // ends where the full path's NUL is
+  // into "\\.\NAME". Nothing is opened to find it. Given too little room, it
+  // tells how much the full path needs, its NUL included.
+  char16_t* buffer = onStack;
+  DWORD room = StackOpenUnits - LongFormRoom;
+  DWORD length = ::GetFullPathNameW(SystemText(path), room, SystemText(buffer + LongFormRoom), nullptr);
+  if (length >= room && length <= MaxPathLength + 1) {
+    room = length;
+    onHeap.reset(new (std::nothrow) char16_t[LongFormRoom + room]);
+    if (!onHeap) return {};
+    buffer = onHeap.get();
+    length = ::GetFullPathNameW(SystemText(path), room, SystemText(buffer + LongFormRoom), nullptr);
+  }
+  if (length == 0 || length >= room) return {}; // past the longest path, or the folder changed meanwhile
+  return PathToOpen(buffer, length);            // ends where the full path's NUL is
 }
 
 } // namespace
@@ -111,16 +129,28 @@ bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
   // A device is never opened: a serial port or the console can hold the open
   // or the read for ever, and a pipe's bytes belong to its reader. A path of
   // 260 units or more opens in its long form, which the old limit does not bind.
-  char16_t pathBuffer[OpenPathUnits];
-  const std::u16string_view openPath = PathForOpen(path, pathBuffer);
+  char16_t onStack[StackOpenUnits];
+  std::unique_ptr<char16_t[]> onHeap;
+  const std::u16string_view openPath = PathForOpen(path, onStack, onHeap);
   if (openPath.empty()) return false;
+  // A file whose data is in the cloud or in offline storage is left there: a
+  // column is not worth a download. Its attributes say so before it is
+  // opened, asked by name, which reads no data (file managers ask the same
+  // for every file they list). A folder, or a name that is not there, ends
+  // here too.
+  const DWORD attributes = ::GetFileAttributesW(SystemText(openPath.data()));
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      DataIsElsewhere(attributes)) {
+    return false;
+  }
   // Share read, write and delete: the host, a sync tool or an editor may hold
   // the file open, also to move, rename or replace it, and we must neither
   // fail on that nor refuse them. Windows counts rename and delete as a third
   // kind of access, so sharing read and write alone would do both.
+  // Should the data move away meanwhile, the open asks that it be left where it is.
   const HANDLE file = ::CreateFileW(SystemText(openPath.data()), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // What the name did not show (a link to a device, say): only disk files are read.
   bool readable = ::GetFileType(file) == FILE_TYPE_DISK;

@@ -30,6 +30,22 @@ bool ServerDevice(std::u16string_view serverAndShare) {
          (share.size() == 8 && StartsWith(share, u"MAILSLOT"));
 }
 
+// "GLOBALROOT\Device\HarddiskVolume3\..." or "...\HarddiskVolumeShadowCopy3\...":
+// a volume, or a snapshot of one, by its device name, with a folder after it.
+bool VolumeDevicePath(std::u16string_view rest) {
+  constexpr std::u16string_view devices = u"GLOBALROOT\\Device\\";
+  if (!StartsWith(rest, devices)) return false;
+  std::u16string_view name = rest.substr(devices.size());
+  for (const std::u16string_view kind : {u"HarddiskVolumeShadowCopy", u"HarddiskVolume"}) {
+    if (!StartsWith(name, kind)) continue;
+    name.remove_prefix(kind.size());
+    std::size_t digits = 0;
+    while (digits < name.size() && name[digits] >= u'0' && name[digits] <= u'9') ++digits;
+    return digits > 0 && digits < name.size() && IsSeparator(name[digits]);
+  }
+  return false;
+}
+
 } // namespace
 
 bool IsVerbatimPath(std::u16string_view path) { return path.substr(0, 4) == u"\\\\?\\"; }
@@ -43,7 +59,7 @@ bool NamesDevice(std::u16string_view path) {
   // and only a drive, a UNC share or a volume after it leads to files.
   if (path[2] == u'.') return true;
   const std::u16string_view rest = path.substr(4);
-  if (IsDrive(rest)) return false;
+  if (IsDrive(rest) || VolumeDevicePath(rest)) return false;
   if (StartsWith(rest, u"UNC") && rest.size() > 3 && IsSeparator(rest[3]))
     return ServerDevice(rest.substr(4));
   const std::size_t volumeEnd = rest.find(u'}');
@@ -65,4 +81,8 @@ std::u16string_view PathToOpen(char16_t* buffer, std::size_t length) {
     return {buffer, length + LongFormRoom};
   }
   return {};
+}
+
+bool DataIsElsewhere(std::uint32_t attributes) {
+  return (attributes & (AttributeOffline | AttributeRecallOnOpen | AttributeRecallOnDataAccess)) != 0;
 }

@@ -6,14 +6,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // Paths shorter than this open as they are; longer ones only in the \\?\ form.
 inline constexpr std::size_t ShortPathLimit = 260;
 
 // True for a path in the device namespace: "\\.\COM1", "\??\C:\x", and "\\?\"
-// unless a drive with a folder ("\\?\C:\"), "UNC\server\share" or
-// "Volume{...}\" follows ("\\?\C:" alone is the volume itself); and for a
+// unless a drive with a folder ("\\?\C:\"), "UNC\server\share", "Volume{...}\"
+// or a volume's device with a folder ("GLOBALROOT\Device\HarddiskVolume3\",
+// "...\HarddiskVolumeShadowCopy3\", as shadow-copy browsers name the files
+// of a snapshot) follows ("\\?\C:" alone is the volume itself); and for a
 // server's named pipes and mailslots, "\\server\pipe\x" in either form.
 // GetFullPathNameW leaves the first two as they are and gives a reserved
 // device name in this form too.
@@ -33,3 +36,15 @@ inline constexpr std::size_t LongFormRoom = 6;
 // UNC path as "\\?\C:\..." or "\\?\UNC\server\...", written into the room in
 // front; empty for anything else that long.
 std::u16string_view PathToOpen(char16_t* buffer, std::size_t length);
+
+// File attributes that say a file's data is not on this machine (winnt.h's
+// FILE_ATTRIBUTE_OFFLINE, _RECALL_ON_OPEN and _RECALL_ON_DATA_ACCESS): data
+// moved to offline storage, an item that opening fetches, a cloud file that
+// is online only, whose data reading fetches.
+inline constexpr std::uint32_t AttributeOffline = 0x1000;
+inline constexpr std::uint32_t AttributeRecallOnOpen = 0x40000;
+inline constexpr std::uint32_t AttributeRecallOnDataAccess = 0x400000;
+
+// True when a file with these attributes keeps its data elsewhere: reading it
+// for a column would download or recall it, so it is neither opened nor read.
+bool DataIsElsewhere(std::uint32_t attributes);

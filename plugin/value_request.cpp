@@ -14,11 +14,6 @@ namespace {
 // Fields answered with a FieldDate; the others are text.
 constexpr std::array<int, 3> DateFields = {3, 4, 5};
 
-// Holds every name Linux can open (PATH_MAX bytes make at most as many
-// units) and Windows paths of up to 4,095 units; longer names are converted
-// on the heap. The stack keeps room for the full path that Windows opens.
-constexpr std::size_t NameBufferUnits = std::min<std::size_t>(MaxPathLength + 1, 4096);
-
 char16_t Lowered(char16_t unit) {
   return (unit >= 'A' && unit <= 'Z') ? static_cast<char16_t>(unit - 'A' + 'a') : unit;
 }
@@ -106,9 +101,10 @@ int AnswerValueRequest(const char16_t* fileName, int fieldIndex, void* value, in
 int AnswerValueRequest(const char* fileName, int fieldIndex, void* value, int size, int flags) {
   // Requests that are answered without the name need no conversion.
   if (const auto early = AnswerWithoutName(fieldIndex, flags)) return *early;
-  char16_t name[NameBufferUnits];
-  const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, NameBufferUnits);
-  if (needed < NameBufferUnits) return AnswerNamed(name, fieldIndex, value, size);
+  // A short name is converted on the stack, a longer one on the heap.
+  char16_t name[StackPathUnits];
+  const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, StackPathUnits);
+  if (needed < StackPathUnits) return AnswerNamed(name, fieldIndex, value, size);
   std::vector<char16_t> longName(needed + 1);
   SystemNameToUtf16(fileName, longName.data(), longName.size());
   return AnswerNamed(longName.data(), fieldIndex, value, size);

@@ -47,8 +47,13 @@ echo "== fuzzing" >&2
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 tests/fuzz/run.sh build/fuzz "${KORVEL_FUZZ_SECONDS:-60}" | tee "$log" || status=1
-passed=$((passed + $(grep -c ': no finding' "$log" || true)))
-failed=$((failed + 2 - $(grep -c ': no finding' "$log" || true)))
+# One line per target that ran: "no finding" or "FINDING"; a run that
+# ended before naming any target counts as one failure.
+fuzz_passed=$(grep -c ': no finding' "$log" || true)
+fuzz_failed=$(grep -c ': FINDING' "$log" || true)
+if [ "$((fuzz_passed + fuzz_failed))" -eq 0 ]; then fuzz_failed=1; fi
+passed=$((passed + fuzz_passed))
+failed=$((failed + fuzz_failed))
 
 echo
 if [ "$skipped" -gt 0 ]; then

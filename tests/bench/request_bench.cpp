@@ -69,6 +69,7 @@ ContentGetValueFunc GetValue;
 std::string HotPath;
 std::vector<WideChar> HotPathWide;
 std::vector<WideChar> AccentedPathWide; // a name stored as a Western handheld stores it
+std::vector<WideChar> DeepPathWide;     // a path of 260 units or more, which goes to the heap
 
 void LoadPlugin() {
   void* module = ::dlopen(KORVEL_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -104,6 +105,15 @@ void MakeHotFile() {
   const std::string accentedPath = accented.string();
   AccentedPathWide.assign(accentedPath.begin(), accentedPath.end());
   AccentedPathWide.push_back(0);
+
+  fs::path deep = folder;
+  while (deep.native().size() < 300) deep /= std::string(60, 'd');
+  fs::create_directories(deep);
+  deep /= "MemoDB.pdb";
+  fs::copy_file(path, deep, fs::copy_options::overwrite_existing);
+  const std::string deepPath = deep.string();
+  DeepPathWide.assign(deepPath.begin(), deepPath.end());
+  DeepPathWide.push_back(0);
 }
 
 void Floor(benchmark::State& state) {
@@ -141,6 +151,11 @@ void ValueWAccented(benchmark::State& state) {
   }
 }
 
+void ValueWDeep(benchmark::State& state) {
+  char value[256];
+  for (auto _ : state) benchmark::DoNotOptimize(GetValueW(DeepPathWide.data(), 6, 0, value, sizeof value, 0));
+}
+
 void Value8Text(benchmark::State& state) {
   char value[256];
   for (auto _ : state) benchmark::DoNotOptimize(GetValue(HotPath.c_str(), 6, 0, value, sizeof value, 0));
@@ -153,6 +168,7 @@ BENCHMARK(ValueW<3>)->Name("ContentGetValueW, date (DataCreated)");
 BENCHMARK(ValueW<0>)->Name("ContentGetValueW, ASCII name (DBName)");
 BENCHMARK(ValueWAccented)->Name("ContentGetValueW, accented name (DBName, Windows-1252)");
 BENCHMARK(Value8Text)->Name("ContentGetValue, text (NumRecords)");
+BENCHMARK(ValueWDeep)->Name("ContentGetValueW, path of 300 units or more (NumRecords)");
 
 // Heap allocations per request, over many requests after a warm-up.
 template <typename Request> double AllocationsPerRequest(Request request) {
@@ -235,6 +251,8 @@ int main(int argc, char** argv) {
        AllocationsPerRequest([&] { GetValueW(HotPathWide.data(), 0, 0, value, sizeof value, 0); })},
       {"ContentGetValueW, accented name (DBName, Windows-1252)", 0,
        AllocationsPerRequest([&] { GetValueW(AccentedPathWide.data(), 0, 0, value, sizeof value, 0); })},
+      {"ContentGetValueW, path of 300 units or more (NumRecords)", 0,
+       AllocationsPerRequest([&] { GetValueW(DeepPathWide.data(), 6, 0, value, sizeof value, 0); })},
   };
   std::string table = "| request | median time (ns) | median ratio to the floor | median ratio to the floor "
                       "with the checks | target (with the checks) | heap allocations per request |\n"

@@ -32,6 +32,16 @@ TEST(WindowsPath, TheDeviceNamespaceAndServerPipes) {
       {u"\\/.\\NUL", true},
       {u"\\\\?\\pipe\\korvel.pdb", true},
       {u"\\\\?\\GLOBALROOT\\Device\\Null.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\NamedPipe\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\Serial0\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume3", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume3x\\x.pdb", true},
+      {u"\\\\.\\GLOBALROOT\\Device\\HarddiskVolume3\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume3\\Palm\\MemoDB.pdb", false},
+      {u"\\\\?\\globalroot\\device\\harddiskvolume12\\x.pdb", false},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy3\\Palm\\MemoDB.pdb", false},
       {u"\\??\\C:\\x.pdb", true},
       {u"\\\\.\\", true},
       {u"\\\\?\\[:\\memo.pdb", true},
@@ -93,6 +103,31 @@ TEST(WindowsPath, LongPathsOpenInTheirLongForm) {
     if (!open.empty()) {
       EXPECT_EQ(open.data()[open.size()], u'\0') << "the path to open ends at the NUL";
     }
+  }
+}
+
+// Online-only cloud files and offline storage are recalled by reading, and
+// virtual items by opening; files whose data is here, pinned or not, are read.
+TEST(WindowsPath, FilesWhoseDataIsElsewhere) {
+  struct Case {
+    const char* Label;
+    std::uint32_t Attributes;
+    bool Elsewhere;
+  };
+  const Case cases[] = {
+      {"ordinary file", 0x20, false}, // archive
+      {"read-only, hidden, system", 0x07, false},
+      {"normal", 0x80, false},
+      {"cloud file, pinned and present", 0x80000 | 0x400 | 0x20, false},     // pinned, reparse point
+      {"cloud file, present, may be freed", 0x100000 | 0x400 | 0x20, false}, // unpinned
+      {"cloud file, online only", 0x400000 | 0x100000 | 0x400 | 0x20, true},
+      {"cloud file, online only, nothing else", 0x400000, true},
+      {"offline storage", 0x1000 | 0x20, true},
+      {"virtual item, fetched when opened", 0x40000, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    EXPECT_EQ(DataIsElsewhere(c.Attributes), c.Elsewhere);
   }
 }
 

@@ -38,6 +38,7 @@ std::atomic<bool> Armed{false};
 TReadScript Script;
 std::size_t Delivered = 0;
 int Calls = 0;
+int Opens = 0;
 
 using ReadFunction = ssize_t (*)(int, void*, std::size_t);
 
@@ -77,6 +78,7 @@ extern "C" int open64(const char* path, int flags, ...) {
   va_start(arguments, flags);
   const auto mode = static_cast<mode_t>(va_arg(arguments, unsigned));
   va_end(arguments);
+  if (Armed.load()) ++Opens;
   if (Armed.load() && Script.OpenInterrupts > 0) {
     --Script.OpenInterrupts;
     errno = EINTR;
@@ -116,12 +118,13 @@ protected:
 
   // Asks one field with the script armed; returns the code, the text (or
   // the date as Y-M-D) and how many reads the plug-in made.
-  static std::string Ask(int index, const TReadScript& script, int& calls) {
-    const auto name = WideName(*Folder / "pieces.pdb");
+  static std::string Ask(int index, const TReadScript& script, int& calls, const fs::path& path = {}) {
+    const auto name = WideName(path.empty() ? *Folder / "pieces.pdb" : path);
     char buffer[64] = {};
     Script = script;
     Delivered = 0;
     Calls = 0;
+    Opens = 0;
     Armed = true;
     const int result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
     Armed = false;
@@ -192,6 +195,37 @@ TEST_F(ReadPieces, HeadersThatNeverArriveWholeAreEmpty) {
       int calls = 0;
       EXPECT_EQ(Ask(index, c.Script, calls), "code -3");
       EXPECT_EQ(calls, c.Reads);
+    }
+  }
+}
+
+// A regular file too short for the header is not even opened: the
+// pseudo-files of /proc are regular files of size 0 to stat(), and reading
+// /proc/kmsg (root may) takes the kernel's log from its reader and blocks
+// while the log is empty.
+TEST_F(ReadPieces, FilesShorterThanTheHeaderAreNeverOpened) {
+  const std::vector<std::uint8_t> bytes(77, 0x41);
+  WriteBytes(*Folder / "short.pdb", bytes.data(), bytes.size());
+  WriteBytes(*Folder / "empty.pdb", bytes.data(), 0);
+  struct Case {
+    const char* Label;
+    fs::path Target; // linked to from a .pdb name, or the file itself
+  };
+  const Case cases[] = {
+      {"/proc/self/status", "/proc/self/status"},   {"/proc/kmsg", "/proc/kmsg"},
+      {"/proc/self/cmdline", "/proc/self/cmdline"}, {"a file of 77 bytes", *Folder / "short.pdb"},
+      {"an empty file", *Folder / "empty.pdb"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    const fs::path link = *Folder / "link.pdb";
+    fs::remove(link);
+    fs::create_symlink(c.Target, link);
+    for (const int index : {0, 3, 6}) {
+      int calls = 0;
+      EXPECT_EQ(Ask(index, {}, calls, link), "code -3");
+      EXPECT_EQ(Opens, 0) << "opened";
+      EXPECT_EQ(calls, 0) << "read";
     }
   }
 }
