@@ -38,6 +38,17 @@ constexpr TScriptCodePage ScriptCodePages[] = {
 
 constexpr unsigned WesternCodePage = 1252;
 
+// A codeset's name as compared: upper case, without dashes and underscores.
+std::string_view Canonical(std::string_view codeset, std::array<char, 32>& room) {
+  std::size_t length = 0;
+  for (const char c : codeset) {
+    if (c == '-' || c == '_') continue;
+    if (length == room.size()) return {};
+    room[length++] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return {room.data(), length};
+}
+
 } // namespace
 
 std::string_view CharacterLocale(const char* lcAll, const char* lcCtype, const char* lang) {
@@ -66,6 +77,33 @@ unsigned AnsiCodePage(std::string_view locale) {
     if (entry.Language == language) return entry.CodePage;
   }
   return WesternCodePage;
+}
+
+std::string_view LocaleCodeset(std::string_view locale) {
+  const std::size_t dot = locale.find('.');
+  if (dot == std::string_view::npos) return {};
+  const std::string_view codeset = locale.substr(dot + 1);
+  return codeset.substr(0, codeset.find('@'));
+}
+
+bool NamesUtf8(std::string_view codeset) {
+  std::array<char, 32> room;
+  return Canonical(codeset, room) == "UTF8";
+}
+
+bool NamesCodePage(std::string_view codeset, unsigned codePage) {
+  std::array<char, 32> room;
+  std::string_view name = Canonical(codeset, room);
+  if (name.substr(0, 2) == "CP") {
+    name.remove_prefix(2);
+  } else if (name.substr(0, 7) == "WINDOWS") {
+    name.remove_prefix(7);
+  } else {
+    return false;
+  }
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+  return error == std::errc() && end == name.data() + name.size() && number == codePage;
 }
 
 TCodePageName CodePageName(unsigned codePage) {

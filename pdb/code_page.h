@@ -17,6 +17,17 @@ std::string_view CharacterLocale(const char* lcAll, const char* lcCtype, const c
 // script); 1252 for C, POSIX, an empty name and every language without one.
 unsigned AnsiCodePage(std::string_view locale);
 
+// The codeset a locale names after its dot, "CP1251" of "ru_RU.CP1251@x";
+// empty when it names none.
+std::string_view LocaleCodeset(std::string_view locale);
+
+// Whether a codeset is UTF-8, however it is spelled ("UTF-8", "utf8").
+bool NamesUtf8(std::string_view codeset);
+
+// Whether a codeset is the given Windows code page ("CP1251", "cp1251",
+// "WINDOWS-1251").
+bool NamesCodePage(std::string_view codeset, unsigned codePage);
+
 // The code page's name as iconv knows it: "CP1252", "CP932", ...
 using TCodePageName = std::array<char, 8>;
 TCodePageName CodePageName(unsigned codePage);

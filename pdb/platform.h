@@ -48,21 +48,25 @@ inline constexpr std::size_t StackPathUnits = 260;
 #endif
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size);
 
-// Converts a NUL-terminated 8-bit file name in the system's code page to
-// UTF-16. Returns the number of code units the whole name needs, NUL not
-// counted; `out` holds the name and its NUL only when the result is below
+// Converts a NUL-terminated 8-bit file name in the system's code page (on
+// Linux the charset of the locale, UTF-8 almost everywhere) to UTF-16. Returns the number of code units the
+// whole name needs, NUL not counted; `out` holds the name and its NUL only when the result is below
 // `capacity`.
 std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity);
 
-// A header text becomes at most this many bytes of host text per stored byte.
-inline constexpr std::size_t MaxHostBytesPerByte = 3;
+// A header text becomes at most this many bytes of host text per stored byte:
+// three in UTF-8, four in GB18030 (where U+FFFD, for a byte the handheld's
+// code page does not define, takes four).
+inline constexpr std::size_t MaxHostBytesPerByte = 4;
 
 // A header text (a database name up to its NUL, a type or creator code) as
 // the host reads 8-bit text: on Windows the stored bytes, which the host
-// reads in its ANSI code page; on Linux, where hosts read UTF-8, the bytes
-// unchanged when they are UTF-8 already, else read in the code page of the
-// user's locale and converted. Writes at most `capacity` bytes, whole
-// characters only, and returns how many.
+// reads in its ANSI code page; on Linux, where hosts read the charset of
+// their locale (UTF-8 almost everywhere), the text as UTF-8 (unchanged when
+// it is UTF-8 already, else read in the code page of the user's language)
+// and then in that charset, "?" for a character it lacks; stored bytes
+// unchanged where that charset is the code page they were read in. Writes at
+// most `capacity` bytes, whole characters only, and returns how many.
 std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity);
 
 // How many of the first `limit` bytes of a host text can be kept without

@@ -106,6 +106,40 @@ TEST(CodePage, TakesTheFirstLocaleThatIsSet) {
   }
 }
 
+// The charset a host reads texts in: the locale's codeset, told apart from
+// UTF-8 and matched against the handheld's code page however it is spelled.
+TEST(CodePage, TheLocalesCodeset) {
+  struct Case {
+    const char* Locale;
+    const char* Codeset;
+    bool Utf8;
+    unsigned CodePage; // the code page it names; 0: none
+  };
+  const Case cases[] = {
+      {"ru_RU.UTF-8", "UTF-8", true, 0},
+      {"de_DE.utf8", "utf8", true, 0},
+      {"C.UTF-8", "UTF-8", true, 0},
+      {"ru_RU.CP1251", "CP1251", false, 1251},
+      {"ru_RU.cp1251", "cp1251", false, 1251},
+      {"ru_RU.windows-1251", "windows-1251", false, 1251},
+      {"ru_RU.KOI8-R", "KOI8-R", false, 0},
+      {"ja_JP.eucJP", "eucJP", false, 0},
+      {"de_DE.ISO-8859-1@euro", "ISO-8859-1", false, 0},
+      {"sr_RS.UTF-8@latin", "UTF-8", true, 0},
+      {"ru_RU", "", false, 0},
+      {"C", "", false, 0},
+      {"", "", false, 0},
+      {"ru_RU.CP12510", "CP12510", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Locale);
+    const std::string_view codeset = LocaleCodeset(c.Locale);
+    EXPECT_EQ(std::string(codeset), c.Codeset);
+    EXPECT_EQ(NamesUtf8(codeset), c.Utf8);
+    EXPECT_EQ(NamesCodePage(codeset, 1251), c.CodePage == 1251);
+  }
+}
+
 TEST(CodePage, NamesItAsIconvDoes) {
   EXPECT_STREQ(CodePageName(1252).data(), "CP1252");
   EXPECT_STREQ(CodePageName(874).data(), "CP874");

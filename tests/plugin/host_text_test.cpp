@@ -1,7 +1,7 @@
-// Header texts as a Linux host reads them: UTF-8, whatever code page the
-// handheld wrote them in. The program runs once per locale; the test names
-// which group of expectations applies (KORVEL_TEXT_GROUP), so that the
-// plug-in's own choice of code page is what is checked.
+// Header texts as a Linux host reads them: in the charset of its locale
+// (UTF-8 almost everywhere), whatever code page the handheld wrote them in. The program runs once per locale;
+// the test names which group of expectations applies (KORVEL_TEXT_GROUP), so that the plug-in's own choice of
+// code page is what is checked.
 #include "tests/support/palm_file.h"
 #include "tests/support/plugin_loader.h"
 
@@ -34,11 +34,13 @@ extern "C" iconv_t iconv_open(const char* to, const char* from) {
 namespace {
 
 struct TTextCase {
-  const char* Group; // "western" (Windows-1252), "cyrillic" (1251), "japanese" (932), ..., or "any"
+  const char*
+      Group; // "western" (Windows-1252), "cyrillic" (1251), "japanese" (932), ..., or "any"
+             // (every locale of UTF-8); "cp1251", "koi8r", "eucjp", "latin1": locales of those charsets
   const char* Label;
   int Field; // 0 name, 1 type, 2 creator
   std::string Stored;
-  std::string Shown; // UTF-8, reckoned by hand from the code page's chart
+  std::string Shown; // in the locale's charset, reckoned by hand from the code pages' charts
 };
 
 const TTextCase Cases[] = {
@@ -135,12 +137,71 @@ const TTextCase Cases[] = {
        for (int i = 0; i < 32; ++i) text += "\xEF\xBF\xBD";
        return text + " ";
      }()},
+    // Locales whose charset is not UTF-8. A Russian one of Windows-1251, the
+    // handheld's own code page: stored names go out as they are.
+    {"cp1251", "Cyrillic name as stored", 0, "\xC7\xE0\xEC\xE5\xF2\xEA\xE8", "\xC7\xE0\xEC\xE5\xF2\xEA\xE8"},
+    {"cp1251", "undefined byte 0x98 as stored", 0, "a\x98z", "a\x98z"},
+    {"cp1251", "Cyrillic name in UTF-8", 0, "\xD0\x97\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x82\xD0\xBA\xD0\xB8",
+     "\xC7\xE0\xEC\xE5\xF2\xEA\xE8"},
+    {"cp1251", "Japanese name in UTF-8", 0, "\xE3\x83\xA1\xE3\x83\xA2!",
+     "?"
+     "?!"},
+    {"cp1251", "type code", 1,
+     "\xC4"
+     "ATA",
+     "\xC4"
+     "ATA "},
+    // KOI8-R: the same Cyrillic letters at other bytes.
+    {"koi8r", "Cyrillic name from 1251", 0, "\xC7\xE0\xEC\xE5\xF2\xEA\xE8", "\xFA\xC1\xCD\xC5\xD4\xCB\xC9"},
+    {"koi8r", "Latin letter it lacks", 0, "Caf\xC3\xA9", "Caf?"},
+    {"koi8r", "undefined byte of 1251", 0, "a\x98z", "a?z"},
+    {"koi8r", "type code", 1,
+     "\xC4"
+     "ATA",
+     "\xE4"
+     "ATA "},
+    // EUC-JP, from Shift-JIS: two bytes a character, three for JIS X 0212.
+    {"eucjp", "Japanese name from Shift-JIS", 0, "\x83\x81\x83\x82\x92\xA0", "\xA5\xE1\xA5\xE2\xC4\xA2"},
+    {"eucjp", "half-width katakana", 0, "\xB6\xC5", "\x8E\xB6\x8E\xC5"},
+    {"eucjp", "JIS X 0212 from UTF-8", 0, "a\xE4\xB8\x82\xE4\xB8\x82", "a\x8F\xB0\xA1\x8F\xB0\xA1"},
+    {"eucjp", "euro sign it lacks", 0, "5 \xE2\x82\xAC", "5 ?"},
+    // ISO-8859-1, from Windows-1252: the same bytes but for the euro sign.
+    {"latin1", "Caf\xC3\xA9 M\xC3\xBCller", 0, "Caf\xE9 M\xFCller", "Caf\xE9 M\xFCller"},
+    {"latin1", "euro sign it lacks", 0, "Preis 5 \x80", "Preis 5 ?"},
+    {"latin1", "Cyrillic name in UTF-8", 0, "\xD0\x97\xD0\xB0\xD0\xBC", "???"},
+    {"latin1", "undefined byte of 1252", 0, "Menu\x81!", "Menu?!"},
 };
 
+// Groups whose locale's charset is not UTF-8, and how many bytes a character
+// of it takes, told from its first byte.
+struct TCharsetGroup {
+  const char* Group;
+  std::size_t (*CharacterLength)(unsigned char first);
+};
+std::size_t OneByte(unsigned char) { return 1; }
+std::size_t EucJpLength(unsigned char first) { return first < 0x80 ? 1 : first == 0x8F ? 3 : 2; }
+const TCharsetGroup CharsetGroups[] = {
+    {"cp1251", OneByte}, {"koi8r", OneByte}, {"latin1", OneByte}, {"eucjp", EucJpLength}};
+
+const TCharsetGroup* CharsetGroup(const std::string& group) {
+  for (const auto& entry : CharsetGroups) {
+    if (group == entry.Group) return &entry;
+  }
+  return nullptr; // UTF-8
+}
+
 // The longest prefix of `text` of at most `limit` bytes that ends before a
-// UTF-8 lead byte or at the end: where a cut must stop.
-std::string WholeCharacters(const std::string& text, std::size_t limit) {
+// UTF-8 lead byte or at the end: where a cut must stop. In another charset,
+// whole characters of it.
+std::string WholeCharacters(const std::string& text, std::size_t limit, const TCharsetGroup* charset) {
   if (limit >= text.size()) return text;
+  if (charset != nullptr) {
+    std::size_t kept = 0;
+    while (kept + charset->CharacterLength(static_cast<unsigned char>(text[kept])) <= limit) {
+      kept += charset->CharacterLength(static_cast<unsigned char>(text[kept]));
+    }
+    return text.substr(0, kept);
+  }
   std::size_t length = limit;
   while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
   return text.substr(0, length);
@@ -162,10 +223,11 @@ protected:
   fs::path Folder;
 };
 
-TEST_F(HostText, TextsArriveAsUtf8AndAreCutBetweenCharacters) {
+TEST_F(HostText, TextsArriveInTheLocalesCharsetAndAreCutBetweenCharacters) {
+  const TCharsetGroup* charset = CharsetGroup(Group);
   int checked = 0;
   for (const auto& c : Cases) {
-    if (c.Group != Group && std::string(c.Group) != "any") continue;
+    if (c.Group != Group && (std::string(c.Group) != "any" || charset != nullptr)) continue;
     SCOPED_TRACE(c.Label);
     TSampleHeader header;
     header.Attributes = 0x0002; // read-only: the byte after the name field is not a NUL
@@ -178,7 +240,7 @@ TEST_F(HostText, TextsArriveAsUtf8AndAreCutBetweenCharacters) {
     // Every size from 1 (room for the NUL alone) to more than the whole text.
     for (std::size_t size = 1; size <= c.Shown.size() + 2; ++size) {
       SCOPED_TRACE("size " + std::to_string(size));
-      const std::string expected = WholeCharacters(c.Shown, size - 1);
+      const std::string expected = WholeCharacters(c.Shown, size - 1, charset);
       for (const bool throughWide : {true, false}) {
         std::vector<char> buffer(size + 16, '\x5A');
         const int result =
@@ -227,6 +289,45 @@ TEST_F(HostText, NumbersDatesAndEmptyNamesAreUnchanged) {
       EXPECT_EQ(std::string(buffer), c.Shown);
     }
   }
+}
+
+// Where the locale's charset is not UTF-8, the host names its files in it
+// too: a name given in UTF-16 opens the file whose name is in that charset,
+// and so do the name's bytes through the 8-bit export.
+TEST_F(HostText, FileNamesInTheLocalesCharsetOpen) {
+  struct Case {
+    const char* Group; // "any": every locale of UTF-8
+    std::string Bytes; // the name on disk
+    std::u16string Wide;
+  };
+  const Case cases[] = {
+      {"any", "Caf\xC3\xA9.pdb", u"Caf\u00E9.pdb"},
+      {"cp1251", "\xC7\xE0\xEC\xE5\xF2\xEA\xE8.pdb", u"\u0417\u0430\u043C\u0435\u0442\u043A\u0438.pdb"},
+      {"cp1251", "\x98.pdb",
+       u"\xDC98.pdb"}, // a byte 1251 does not define, escaped as in names that are not UTF-8
+      {"koi8r", "\xFA\xC1\xCD\xC5\xD4\xCB\xC9.pdb", u"\u0417\u0430\u043C\u0435\u0442\u043A\u0438.pdb"},
+      {"eucjp", "\xA5\xE1\xA5\xE2.pdb", u"\u30E1\u30E2.pdb"},
+      {"latin1", "Caf\xE9.pdb", u"Caf\u00E9.pdb"},
+  };
+  const bool utf8 = CharsetGroup(Group) == nullptr;
+  int checked = 0;
+  for (const auto& c : cases) {
+    if (c.Group != Group && (std::string(c.Group) != "any" || !utf8)) continue;
+    SCOPED_TRACE(testing::PrintToString(c.Bytes));
+    TSampleHeader header;
+    header.Name = "Named";
+    const fs::path path = Folder / c.Bytes;
+    WritePalmFile(path, header);
+    const TWideName wide = WideName(Folder.u16string() + u"/" + c.Wide);
+    char buffer[64] = {};
+    ASSERT_EQ(LoadedPlugin().GetValueW(wide.data(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
+    EXPECT_STREQ(buffer, "Named");
+    std::memset(buffer, 0, sizeof buffer);
+    ASSERT_EQ(LoadedPlugin().GetValue(path.c_str(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
+    EXPECT_STREQ(buffer, "Named");
+    ++checked;
+  }
+  EXPECT_GT(checked, 0) << "no case for group " << Group;
 }
 
 // Converters are shared between requests without a lock: threads that

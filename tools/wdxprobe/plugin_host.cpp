@@ -8,7 +8,14 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include "pdb/code_page.h"
+#include "pdb/platform.h"
+
 #include <dlfcn.h>
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
 #endif
 
 namespace fs = std::filesystem;
@@ -241,7 +248,7 @@ bool AnsiFromWide(const std::wstring& wide, std::string& ansi) {
 
 } // namespace
 
-std::string Utf8FromAnsi(std::string_view ansi) {
+std::string Utf8FromSystem(std::string_view ansi) {
   if (ansi.empty()) return {};
   const int size = static_cast<int>(ansi.size());
   std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0)),
@@ -250,11 +257,39 @@ std::string Utf8FromAnsi(std::string_view ansi) {
   const std::u8string utf8 = fs::path(wide).u8string();
   return std::string(utf8.begin(), utf8.end());
 }
+#else
+// File managers on Linux read 8-bit texts in the charset their locale names
+// after its dot, and take UTF-8 where it names none or one iconv lacks.
+std::string Utf8FromSystem(std::string_view text) {
+  static const std::string charset = [] {
+    const std::string_view codeset =
+        LocaleCodeset(CharacterLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")));
+    return NamesUtf8(codeset) ? std::string() : std::string(codeset);
+  }();
+  if (charset.empty()) return std::string(text);
+  const iconv_t converter = ::iconv_open("UTF-8", charset.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+  std::string utf8(text.size() * 4, '\0');   // no character takes more than four UTF-8 bytes per byte
+  char* in = const_cast<char*>(text.data()); // iconv only reads it
+  std::size_t inLeft = text.size();
+  char* out = utf8.data();
+  std::size_t outLeft = utf8.size();
+  while (inLeft > 0 && ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
+    if ((errno != EILSEQ && errno != EINVAL) || outLeft < ReplacementCharacter.size()) break;
+    out = std::copy(ReplacementCharacter.begin(), ReplacementCharacter.end(), out);
+    outLeft -= ReplacementCharacter.size();
+    ++in;
+    --inLeft;
+  }
+  ::iconv_close(converter);
+  utf8.resize(utf8.size() - outLeft);
+  return utf8;
+}
 #endif
 
-void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path) {
+void SetPluginFileName(TPluginFileName& name, const std::string& systemPath) {
 #if defined(_WIN32)
-  const fs::path file(std::u8string(utf8Path.begin(), utf8Path.end()));
+  const fs::path file(std::u8string(systemPath.begin(), systemPath.end()));
   const std::wstring wide = file.wstring();
   name.Wide.assign(wide.begin(), wide.end());
   // The 8-bit exports get the name in the ANSI code page, as from any Windows
@@ -271,9 +306,11 @@ void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path) {
     }
   }
 #else
-  name.Narrow = utf8Path;
-  name.Wide.resize(utf8Path.size() + 1); // never more UTF-16 units than UTF-8 bytes
-  name.Wide.resize(Utf8ToUtf16(utf8Path.c_str(), name.Wide.data(), name.Wide.size()));
+  // The bytes of the name, read in the locale's charset as the plug-in reads
+  // them (a file manager names files so); never more UTF-16 units than bytes.
+  name.Narrow = systemPath;
+  name.Wide.resize(systemPath.size() + 1);
+  name.Wide.resize(SystemNameToUtf16(systemPath.c_str(), name.Wide.data(), name.Wide.size()));
 #endif
 }
 

@@ -61,17 +61,17 @@ inline constexpr int ValueBufferSize = 2048;
 // A file's name in both forms the exports take, made once per file; one
 // of these serves file after file without asking for memory again.
 struct TPluginFileName {
-  std::string Narrow; // the system's 8-bit code page: UTF-8 on Linux, ANSI on Windows
+  std::string Narrow; // the system's 8-bit code page: ANSI on Windows, the locale's charset on Linux
   std::u16string Wide;
   bool HasNarrow = true; // false where the name has no ANSI form, not even a short name
 };
-void SetPluginFileName(TPluginFileName& name, const std::string& utf8Path);
+void SetPluginFileName(TPluginFileName& name, const std::string& systemPath);
 
-#if defined(_WIN32)
-// An 8-bit text of the plug-in as a Windows host reads it: in the ANSI code
-// page (UTF-8 where that is 65001), given here as UTF-8.
-std::string Utf8FromAnsi(std::string_view ansi);
-#endif
+// An 8-bit text of the plug-in as a host reads it, given here as UTF-8: on
+// Windows in the ANSI code page (UTF-8 where that is 65001); on Linux in the
+// charset of the locale (LC_ALL, LC_CTYPE or LANG; UTF-8 where it names none),
+// a byte that charset does not define as U+FFFD.
+std::string Utf8FromSystem(std::string_view text);
 
 // One column: a field, and the unit asked for (0 when the field has none).
 struct TAskedField {

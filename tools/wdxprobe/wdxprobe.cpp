@@ -234,14 +234,13 @@ void PrintList(const TContentPlugin& plugin, const std::vector<TFieldInfo>& fiel
 void AppendCell(std::string& out, const TResults& results, std::size_t job, std::size_t column) {
   const TValueRef& value = results.Value(job, column);
   const std::string_view bytes = ValueBytes(results.Jobs[job].Bytes, value);
-#if defined(_WIN32)
-  // A Windows host reads 8-bit texts in the ANSI code page.
+  // A host reads 8-bit texts in the system's code page: the ANSI one on
+  // Windows, the locale's charset on Linux.
   if (value.Result == FieldTypeString || value.Result == FieldTypeMultipleChoice ||
       value.Result == FieldTypeFullText) {
-    AppendShown(out, value.Result, Utf8FromAnsi(bytes));
+    AppendShown(out, value.Result, Utf8FromSystem(bytes));
     return;
   }
-#endif
   AppendShown(out, value.Result, bytes);
 }
 
