@@ -44,17 +44,20 @@ for arch in $architectures; do
   dpkg --print-foreign-architectures | grep -qx "$arch" || need_architectures+=("$arch")
 done
 
-# Locales the tests run in: Wine takes its ANSI code page from the locale.
-locales=(en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8)
+# Locales the tests run in: Wine takes its ANSI code page from the locale,
+# and Double Commander its charset (ru_RU.CP1251, a legacy one).
+locales=(en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8 ru_RU.CP1251)
 missing_locales=()
 for name in "${locales[@]}"; do
-  locale -a 2>/dev/null | grep -qix "${name%.UTF-8}.utf8" || missing_locales+=("$name")
+  # locale -a names them in lower case without dashes: ru_RU.utf8, ru_RU.cp1251.
+  listed="${name%%.*}.$(printf '%s' "${name#*.}" | tr -d -- - | tr '[:upper:]' '[:lower:]')"
+  locale -a 2>/dev/null | grep -qix "$listed" || missing_locales+=("$name")
 done
 
 generate_locales() {
   [ ${#missing_locales[@]} -gt 0 ] || return 0
   for name in "${missing_locales[@]}"; do
-    grep -qx "$name UTF-8" /etc/locale.gen || echo "$name UTF-8" >>/etc/locale.gen
+    grep -qx "$name ${name#*.}" /etc/locale.gen || echo "$name ${name#*.}" >>/etc/locale.gen
   done
   locale-gen >/dev/null
 }
