@@ -38,6 +38,7 @@ TEST(WindowsPath, TheDeviceNamespaceAndServerPipes) {
       {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume\\x.pdb", true},
       {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeShadowCopy\\x.pdb", true},
       {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume3x\\x.pdb", true},
+      {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolumeX\\x.pdb", true},
       {u"\\\\.\\GLOBALROOT\\Device\\HarddiskVolume3\\x.pdb", true},
       {u"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume3\\Palm\\MemoDB.pdb", false},
       {u"\\\\?\\globalroot\\device\\harddiskvolume12\\x.pdb", false},

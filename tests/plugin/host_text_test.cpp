@@ -170,6 +170,7 @@ const TTextCase Cases[] = {
     {"latin1", "euro sign it lacks", 0, "Preis 5 \x80", "Preis 5 ?"},
     {"latin1", "Cyrillic name in UTF-8", 0, "\xD0\x97\xD0\xB0\xD0\xBC", "???"},
     {"latin1", "undefined byte of 1252", 0, "Menu\x81!", "Menu?!"},
+    {"latin1", "32 euro signs it lacks", 0, std::string(32, '\x80'), std::string(32, '?') + " "},
 };
 
 // Groups whose locale's charset is not UTF-8, and how many bytes a character
