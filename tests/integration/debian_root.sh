@@ -9,6 +9,9 @@
 # them, so that a root can be made again without the network. Where it can
 # be made neither way, says NOT RUN and exits 77.
 #
+# The archive is the one this machine's apt takes its own Debian release
+# from, its mirror or proxy as configured; the root's apt keeps it.
+#
 # Usage: debian_root.sh SOURCE_DIR TOOLKIT   (TOOLKIT: gtk or qt)
 set -euo pipefail
 source_dir=$1
@@ -43,22 +46,52 @@ keep=(
   --setup-hook="sync-in $cache/debs /var/cache/apt/archives/"
   --customize-hook="sync-out /var/cache/apt/archives $cache/debs"
 )
-make_root() { # extra mmdebstrap options...
+# The first URI of an entry for this machine's release in apt's sources
+# (deb822 stanzas in sources.list.d/*.sources, one-line entries elsewhere).
+machine_archive() {
+  local release file
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$release" ] || return 0
+  {
+    for file in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$file" ] || continue
+      awk -v release="$release" '
+        function flush() { if (deb && uri != "" && suite) print uri; deb = 0; uri = ""; suite = 0 }
+        /^[[:space:]]*$/ { flush(); next }
+        /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+        /^URIs:/ { uri = $2 }
+        /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == release) suite = 1 }
+        END { flush() }' "$file"
+    done
+    cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+      sed -E 's/\[[^]]*\]//' | awk -v release="$release" '$1 == "deb" && $3 == release { print $2 }'
+  } | head -1
+}
+archive=$(machine_archive)
+make_root() { # archive, extra mmdebstrap options...
+  local from=$1
+  shift
   rm -rf --one-file-system "$root.new"
-  timeout 900 mmdebstrap --quiet "${how[@]}" "${keep[@]}" "$@" "$suite" "$root.new" \
-    http://deb.debian.org/debian >>"$cache/make.log" 2>&1
+  timeout 900 mmdebstrap --quiet "${how[@]}" "${keep[@]}" "$@" "$suite" "$root.new" "$from" >>"$cache/make.log" 2>&1
 }
 : >"$cache/make.log"
 started=$SECONDS
-if make_root --customize-hook="sync-out /var/lib/apt/lists $cache/lists"; then
-  echo "made $root in $((SECONDS - started)) s" >&2
-elif [ -n "$(find "$cache/lists" -name '*Packages*' -print -quit)" ] &&
-  make_root --setup-hook="sync-in $cache/lists /var/lib/apt/lists/" --skip=update; then
+# The kept lists are named after the archive they came from: without the
+# network the root is made from that one.
+if [ -n "$archive" ] && make_root "$archive" --customize-hook="sync-out /var/lib/apt/lists $cache/lists"; then
+  echo "$archive" >"$cache/archive"
+  echo "made $root in $((SECONDS - started)) s from $archive" >&2
+elif [ -f "$cache/archive" ] && [ -n "$(find "$cache/lists" -name '*Packages*' -print -quit)" ] &&
+  make_root "$(cat "$cache/archive")" --setup-hook="sync-in $cache/lists /var/lib/apt/lists/" --skip=update; then
   echo "made $root in $((SECONDS - started)) s from the kept packages and lists (the archive could not be reached)" >&2
 else
   rm -rf --one-file-system "$root.new"
-  echo "NOT RUN: no Debian $suite root could be made: the archive could not be reached, nor were its packages kept from before:" >&2
-  tail -3 "$cache/make.log" >&2
+  if [ -z "$archive" ]; then
+    echo "NOT RUN: no Debian $suite root could be made: this machine's apt names no archive for its release, and no packages were kept from before" >&2
+  else
+    echo "NOT RUN: no Debian $suite root could be made: $archive could not be reached, nor were its packages kept from before:" >&2
+    tail -3 "$cache/make.log" >&2
+  fi
   exit 77
 fi
 # One root per toolkit: the one made before is no longer needed.
