@@ -63,9 +63,10 @@ machine_archive() {
         /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == release) suite = 1 }
         END { flush() }' "$file"
     done
+    # (either file may be missing)
     cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-      sed -E 's/\[[^]]*\]//' | awk -v release="$release" '$1 == "deb" && $3 == release { print $2 }'
-  } | head -1
+      sed -E 's/\[[^]]*\]//' | awk -v release="$release" '$1 == "deb" && $3 == release { print $2 }' || true
+  } | sed -n 1p # reads to the end: no writer is cut off
 }
 archive=$(machine_archive)
 make_root() { # archive, extra mmdebstrap options...
