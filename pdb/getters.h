@@ -8,7 +8,9 @@
 
 #include <string_view>
 
-// Ends every text value.
+// Ends every text value: the interface's texts have always ended in one
+// space, and what hosts keep of them (renaming rules, search templates that
+// look for a value with its space) relies on it.
 inline constexpr std::string_view FieldSuffix = " ";
 
 // A field's text: at most the 32 name bytes as host text, and the suffix.

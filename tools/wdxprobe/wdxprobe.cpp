@@ -1,7 +1,9 @@
 // wdxprobe: loads a content plug-in as a file manager does, lists its
 // fields, and prints every value it gives for the files named: as a table,
-// as CSV or as JSON. This file is the command line and the output; loading
-// and asking are in plugin_host, formatting a value in value_format.
+// as CSV or as JSON. This file is the command line, the collecting of files
+// from folders, the asking of every file's values as a host asks them (on
+// worker threads; with --delay, DelayIfSlow first) and the output; loading a
+// plug-in and asking one value are in plugin_host, formatting in value_format.
 #include "pdb/windows_path.h"
 #include "plugin/version.h"
 #include "tools/wdxprobe/detect_expression.h"
