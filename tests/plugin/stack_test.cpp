@@ -92,12 +92,16 @@ DWORD WINAPI RunThreadJob(void* argument) {
     ULONG_PTR lowest = 0;
     ULONG_PTR base = 0; // the top: stacks grow down from it
     ::GetCurrentThreadStackLimits(&lowest, &base);
-    guard = reinterpret_cast<void*>(base - WindowsStack + Page - GuardBytes);
-    work.Protected = ::VirtualProtect(guard, GuardBytes, PAGE_NOACCESS, &previous) != FALSE;
-    if (!work.Protected) return 1;
+    // A system that reserves no more than asked ends the stack there itself.
+    work.Protected = base - lowest < WindowsStack + GuardBytes;
+    if (!work.Protected) {
+      guard = reinterpret_cast<void*>(base - WindowsStack + Page - GuardBytes);
+      work.Protected = ::VirtualProtect(guard, GuardBytes, PAGE_NOACCESS, &previous) != FALSE;
+      if (!work.Protected) return 1;
+    }
   }
   (*work.Job)();
-  if (work.Cut) ::VirtualProtect(guard, GuardBytes, previous, &previous);
+  if (guard != nullptr) ::VirtualProtect(guard, GuardBytes, previous, &previous);
   return 0;
 }
 
