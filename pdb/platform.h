@@ -49,9 +49,9 @@ inline constexpr std::size_t StackPathUnits = 260;
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size);
 
 // Converts a NUL-terminated 8-bit file name in the system's code page (on
-// Linux the charset of the locale, UTF-8 almost everywhere) to UTF-16. Returns the number of code units the
-// whole name needs, NUL not counted; `out` holds the name and its NUL only when the result is below
-// `capacity`.
+// Linux the charset of the locale, UTF-8 almost everywhere) to UTF-16.
+// Returns the number of code units the whole name needs, NUL not counted;
+// `out` holds the name and its NUL only when the result is below `capacity`.
 std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity);
 
 // A header text becomes at most this many bytes of host text per stored byte:
