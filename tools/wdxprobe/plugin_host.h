@@ -65,6 +65,8 @@ struct TPluginFileName {
   std::u16string Wide;
   bool HasNarrow = true; // false where the name has no ANSI form, not even a short name
 };
+// `systemPath` as this program holds paths: UTF-8 on Windows, the file
+// system's own bytes on Linux.
 void SetPluginFileName(TPluginFileName& name, const std::string& systemPath);
 
 // An 8-bit text of the plug-in as a host reads it, given here as UTF-8: on
