@@ -3,14 +3,16 @@
 Linux and on Windows (under Wine).
 
 Takes the doublecmd.xml that Double Commander wrote on its first run and
-writes a shortcuts.scf with the keys the tests send. With --plugin it
-registers the plug-in under the name Korvel; with --installed NAME the
-plug-in is the one Double Commander registered itself under NAME. Either
-adds a column set of the file name and the eight fields, and shows both
-panels on FOLDER in it. With --install-key PLUGIN, Shift+F11 gives that path
-to cm_AddPlugin, which opens the plug-in settings and adds it as their Add
-button does. With --keys-only it writes only shortcuts.scf, before the
-first run, so that the key that closes Double Commander works from the start.
+writes a shortcuts.scf with the keys the tests send. With --plugin it adds
+the plug-in's entry as README tells administrators, under the name
+wdx_Korvel; with --installed NAME the plug-in is the one Double Commander
+registered itself under NAME. Either adds a column set of the file name and
+the eight fields, and shows both panels on FOLDER in it. With --install-key
+PLUGIN, Shift+F11 gives that path to cm_AddPlugin: a plug-in file is added
+as the settings' Add button adds it; an archive (1.1 and later) is
+installed as its pluginst.inf says. With --keys-only it writes only
+shortcuts.scf, before the first run, so that the key that closes Double
+Commander works from the start.
 
 Usage: doublecmd_config.py CONFIG_DIR [--plugin PATH | --installed NAME] [--folder FOLDER]
                            [--install-key PLUGIN] [--keys-only]
@@ -21,7 +23,9 @@ from xml.sax.saxutils import escape
 
 FIELDS = ["DBName", "DBType", "CreatorID", "DataCreated", "DataModified", "DataBackedUp",
           "NumRecords", "Version"]
-PLUGIN_NAME = "Korvel"  # a column's plug-in name may not hold a dot
+# The name Double Commander gives the plug-in when it adds it (a column's
+# plug-in name may not hold a dot).
+PLUGIN_NAME = "wdx_Korvel"
 SHORTCUTS = {"F10": "cm_MarkUnmarkAll", "F11": "cm_MarkMarkAll", "F12": "cm_CopyFileDetailsToClip",
              "F9": "cm_Exit"}  # a plain key: the Qt build under Xvfb never gets Alt combinations
 

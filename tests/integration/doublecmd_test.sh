@@ -16,6 +16,10 @@
 # toolkit's Double Commander (tests/integration/debian_root.sh), a copy made
 # for the run, where our amd64 package is installed with apt as a user
 # installs it. The test runs itself there again, in its own mount namespace.
+# The GTK run adds the plug-in to Double Commander as the README's users of
+# 1.1 may: cm_AddPlugin given our tar.gz, which installs it from the archive.
+# The others add the entry to doublecmd.xml while Double Commander is
+# closed, as the README tells administrators.
 #
 # Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH | debian13-TOOLKIT]
 # (ARCH: any of the architecture's names in scripts/linux_architectures.sh)
@@ -40,7 +44,10 @@ debian13-*)
     root=$("$source_dir/tests/integration/debian_root.sh" "$source_dir" "$toolkit") || exit $?
     rm -rf --one-file-system "$work"
     mkdir -p "$work/run"
-    package=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/run/dist" | grep '\.deb$')
+    packages=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/run/dist")
+    package=$(echo "$packages" | grep '\.deb$')
+    archive=
+    [ "$toolkit" != gtk ] || archive=$(echo "$packages" | grep '\.tar\.gz$')
     cp -a "$root" "$work/root"
     # Inside: the source read-only and the run's folder at the same paths,
     # this machine's /dev, and its /tmp, where Xvfb's sockets and locks are.
@@ -57,6 +64,7 @@ debian13-*)
       shift 3
       exec chroot "$root" "$@"' - "$work/root" "$source_dir" "$work/run" \
       env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 KORVEL_INSTALL_PACKAGE="$package" \
+      KORVEL_INSTALL_ARCHIVE="$archive" \
       bash "$source_dir/tests/integration/doublecmd_test.sh" "$source_dir" "$work/run/test" "$work/run/panel.png" \
       "$where" || status=$?
     [ $status -ne 124 ] || fail "the run in the Debian 13 root did not end in 600 s"
@@ -217,11 +225,42 @@ stop_doublecmd() { # what was done before
 # then writes the default configuration, and the plug-in and a column set of
 # the name and the eight fields are added to it. Both panels show ~/Palm,
 # filled anew for each run.
-python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --keys-only
+config=$source_dir/tests/integration/doublecmd_config.py
+python3 "$config" "$work/config" --keys-only ${KORVEL_INSTALL_ARCHIVE:+--install-key "$KORVEL_INSTALL_ARCHIVE"}
 start_doublecmd C.UTF-8
+if [ -n "${KORVEL_INSTALL_ARCHIVE:-}" ]; then
+  # Shift+F11 gives the archive to cm_AddPlugin: Double Commander unpacks it
+  # into its plug-in folder, registers the plug-in and opens the plug-in
+  # settings, which show it. Its entry is saved as Double Commander ends.
+  options_shown() { timeout 10 xdotool search --onlyvisible --name "^Options" >/dev/null 2>&1; }
+  for _ in 1 2 3; do # a key sent before the window takes keys is lost: again until it is taken
+    timeout 10 xdotool windowfocus --sync "$window" key shift+F11 || true
+    wait_until 10 options_shown && break
+  done
+  options_shown || screen_failure "cm_AddPlugin with $(basename "$KORVEL_INSTALL_ARCHIVE") opened no plug-in settings"
+  timeout 10 xdotool key --window "$(timeout 10 xdotool search --onlyvisible --name "^Options" | head -1)" Escape || true
+  wait_until 10 eval '! options_shown' || true
+fi
 stop_doublecmd "the first start"
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
-python3 "$source_dir/tests/integration/doublecmd_config.py" "$work/config" --plugin "$plugin" --folder "$panel"
+if [ -n "${KORVEL_INSTALL_ARCHIVE:-}" ]; then
+  plugin=$(python3 - "$work/config/doublecmd.xml" <<'PY'
+import sys, xml.etree.ElementTree as ET
+for plugin in ET.parse(sys.argv[1]).getroot().iter("WdxPlugin"):
+    if plugin.findtext("Name") == "wdx_Korvel":
+        print(plugin.findtext("Path"))
+PY
+)
+  echo "cm_AddPlugin installed wdx_Korvel from the archive as $plugin"
+  case $plugin in
+  "$home"/.local/share/doublecmd/plugins/wdx/Korvel/wdx_Korvel.wdx) [ -f "$plugin" ] ||
+    fail "cm_AddPlugin registered $plugin, which is not there" ;;
+  *) fail "cm_AddPlugin did not register wdx_Korvel from the archive in the user's plug-in folder (got '$plugin')" ;;
+  esac
+  python3 "$config" "$work/config" --installed wdx_Korvel --folder "$panel"
+else
+  python3 "$config" "$work/config" --plugin "$plugin" --folder "$panel"
+fi
 
 # 4. Per locale: the samples and the database named in its language. The
 # panel is read back through the clipboard until every value has arrived.
