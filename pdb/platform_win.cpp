@@ -89,6 +89,7 @@ std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity
 
 // MinGW-w64's headers name only the first of the three attributes.
 static_assert(AttributeOffline == FILE_ATTRIBUTE_OFFLINE);
+static_assert(ShareEverything == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
 
 // Room on the stack for a full path that opens as it is, and for the long
 // form's prefix in front of it; a longer full path opens in its long form
@@ -143,13 +144,9 @@ bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
       DataIsElsewhere(attributes)) {
     return false;
   }
-  // Share read, write and delete: the host, a sync tool or an editor may hold
-  // the file open, also to move, rename or replace it, and we must neither
-  // fail on that nor refuse them. Windows counts rename and delete as a third
-  // kind of access, so sharing read and write alone would do both.
-  // Should the data move away meanwhile, the open asks that it be left where it is.
-  const HANDLE file = ::CreateFileW(SystemText(openPath.data()), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  // Shared with whatever others do meanwhile. Should the data move away, the
+  // open asks that it be left where it is.
+  const HANDLE file = ::CreateFileW(SystemText(openPath.data()), GENERIC_READ, ShareEverything, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_NO_RECALL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   // What the name did not show (a link to a device, say): only disk files are read.

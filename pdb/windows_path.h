@@ -45,6 +45,13 @@ inline constexpr std::uint32_t AttributeOffline = 0x1000;
 inline constexpr std::uint32_t AttributeRecallOnOpen = 0x40000;
 inline constexpr std::uint32_t AttributeRecallOnDataAccess = 0x400000;
 
+// How files are opened to be read: sharing read, write and delete
+// (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE). The host, a sync
+// tool or an editor may hold the file open, also to move, rename or replace
+// it, and a reader must neither fail on that nor refuse them; Windows counts
+// rename and delete as a third kind of access.
+inline constexpr std::uint32_t ShareEverything = 0x7;
+
 // True when a file with these attributes keeps its data elsewhere: reading it
 // for a column would download or recall it, so it is neither opened nor read.
 bool DataIsElsewhere(std::uint32_t attributes);

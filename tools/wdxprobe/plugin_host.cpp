@@ -1,30 +1,27 @@
 #include "tools/wdxprobe/plugin_host.h"
-#include "pdb/utf.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
+#define KORVEL_ISATTY(fd) _isatty(fd)
 #else
-#include "pdb/code_page.h"
-#include "pdb/platform.h"
-
 #include <dlfcn.h>
-#include <iconv.h>
-
-#include <cerrno>
-#include <cstdlib>
+#include <unistd.h>
+#define KORVEL_ISATTY(fd) isatty(fd)
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
-
-#if defined(_WIN32)
-bool AnsiFromWide(const std::wstring& wide, std::string& ansi);
-#endif
 
 template <typename Function> Function Symbol(const TContentPlugin& plugin, const char* name) {
   return reinterpret_cast<Function>(FindExport(plugin, name));
@@ -225,95 +222,6 @@ std::string JoinedUnits(const TFieldInfo& field) {
   return joined;
 }
 
-#if defined(_WIN32)
-namespace {
-
-// UTF-16 in the ANSI code page; false when a character has no form there.
-bool AnsiFromWide(const std::wstring& wide, std::string& ansi) {
-  ansi.clear();
-  if (wide.empty()) return true;
-  const UINT codePage = ::GetACP();
-  BOOL lossy = FALSE;
-  // UTF-8 has every character, and takes no WC_NO_BEST_FIT_CHARS or lossy flag.
-  const bool utf8 = codePage == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int size = static_cast<int>(wide.size());
-  const int length = ::WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return false;
-  ansi.resize(static_cast<std::size_t>(length));
-  ::WideCharToMultiByte(codePage, flags, wide.data(), size, ansi.data(), length, nullptr,
-                        utf8 ? nullptr : &lossy);
-  return !lossy;
-}
-
-} // namespace
-
-std::string Utf8FromSystem(std::string_view ansi) {
-  if (ansi.empty()) return {};
-  const int size = static_cast<int>(ansi.size());
-  std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0)),
-                    L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), static_cast<int>(wide.size()));
-  const std::u8string utf8 = fs::path(wide).u8string();
-  return std::string(utf8.begin(), utf8.end());
-}
-#else
-// File managers on Linux read 8-bit texts in the charset their locale names
-// after its dot, and take UTF-8 where it names none or one iconv lacks.
-std::string Utf8FromSystem(std::string_view text) {
-  static const std::string charset = [] {
-    const std::string_view codeset =
-        LocaleCodeset(CharacterLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")));
-    return NamesUtf8(codeset) ? std::string() : std::string(codeset);
-  }();
-  if (charset.empty()) return std::string(text);
-  const iconv_t converter = ::iconv_open("UTF-8", charset.c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-  std::string utf8(text.size() * 4, '\0');   // no character takes more than four UTF-8 bytes per byte
-  char* in = const_cast<char*>(text.data()); // iconv only reads it
-  std::size_t inLeft = text.size();
-  char* out = utf8.data();
-  std::size_t outLeft = utf8.size();
-  while (inLeft > 0 && ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-    if ((errno != EILSEQ && errno != EINVAL) || outLeft < ReplacementCharacter.size()) break;
-    out = std::copy(ReplacementCharacter.begin(), ReplacementCharacter.end(), out);
-    outLeft -= ReplacementCharacter.size();
-    ++in;
-    --inLeft;
-  }
-  ::iconv_close(converter);
-  utf8.resize(utf8.size() - outLeft);
-  return utf8;
-}
-#endif
-
-void SetPluginFileName(TPluginFileName& name, const std::string& systemPath) {
-#if defined(_WIN32)
-  const fs::path file(std::u8string(systemPath.begin(), systemPath.end()));
-  const std::wstring wide = file.wstring();
-  name.Wide.assign(wide.begin(), wide.end());
-  // The 8-bit exports get the name in the ANSI code page, as from any Windows
-  // host; a name with a character that has no form there goes as its short
-  // (8.3) name where the volume keeps one.
-  name.HasNarrow = AnsiFromWide(wide, name.Narrow);
-  if (!name.HasNarrow) {
-    std::wstring shortName(wide.size() + 1, L'\0');
-    const DWORD length =
-        ::GetShortPathNameW(wide.c_str(), shortName.data(), static_cast<DWORD>(shortName.size()));
-    if (length > 0 && length < shortName.size()) {
-      shortName.resize(length);
-      name.HasNarrow = AnsiFromWide(shortName, name.Narrow);
-    }
-  }
-#else
-  // The bytes of the name, read in the locale's charset as the plug-in reads
-  // them (a file manager names files so); never more UTF-16 units than bytes.
-  name.Narrow = systemPath;
-  name.Wide.resize(systemPath.size() + 1);
-  name.Wide.resize(SystemNameToUtf16(systemPath.c_str(), name.Wide.data(), name.Wide.size()));
-#endif
-}
-
 TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,
                    int flags, std::size_t maxText, std::string& bytes) {
   if (field.Type == FieldTypeFullText || field.Type == FieldTypeFullTextWide) {
@@ -328,4 +236,58 @@ TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, co
   value.Length = static_cast<std::uint32_t>(ValueSize(value.Result, buffer.Bytes));
   bytes.append(buffer.Bytes, value.Length);
   return value;
+}
+
+namespace {
+
+// A file manager asks with DelayIfSlow on its drawing thread and, when the
+// plug-in defers, again without it from a worker thread.
+TValueRef AskAsHostDoes(const TContentPlugin& plugin, const TPluginFileName& name, const TAskedField& field,
+                        const TAskOptions& options, std::string& bytes) {
+  if (!options.Delay) return AskField(plugin, name, field, 0, options.MaxText, bytes);
+  const std::size_t before = bytes.size();
+  TValueRef first = AskField(plugin, name, field, DelayIfSlow, options.MaxText, bytes);
+  if (first.Result != FieldDelayed) return first;
+  bytes.resize(before);
+  TValueRef second;
+  std::thread worker([&] { second = AskField(plugin, name, field, 0, options.MaxText, bytes); });
+  worker.join();
+  second.WasDelayed = true;
+  return second;
+}
+
+} // namespace
+
+void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TAskOptions& options,
+            TResults& results) {
+  results.Columns = columns.size();
+  results.Values.resize(results.Jobs.size() * columns.size());
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
+  auto work = [&] {
+    TPluginFileName name; // once per file, not per value, in memory kept from file to file
+    for (std::size_t i = next++; i < results.Jobs.size(); i = next++) {
+      TFileJob& job = results.Jobs[i];
+      SetPluginFileName(name, job.Path);
+      for (std::size_t column = 0; column < columns.size(); ++column) {
+        results.Values[i * columns.size() + column] =
+            AskAsHostDoes(plugin, name, columns[column].Asked, options, job.Bytes);
+      }
+      ++done;
+    }
+  };
+  const bool showProgress = KORVEL_ISATTY(2) && results.Jobs.size() >= 50;
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < std::max(1u, options.Threads); ++t) threads.emplace_back(work);
+  if (showProgress) {
+    threads.emplace_back(work);
+    while (done < results.Jobs.size()) {
+      std::fprintf(stderr, "\r%zu of %zu files", done.load(), results.Jobs.size());
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  } else {
+    work(); // the main thread is one of the workers
+  }
+  for (auto& thread : threads) thread.join();
+  if (showProgress) std::fprintf(stderr, "\r%zu of %zu files\n", results.Jobs.size(), results.Jobs.size());
 }

@@ -1,6 +1,7 @@
 // Hosting any content plug-in as a file manager does: loading it by path and
 // telling it its settings file, enumerating its fields and units, asking for
-// values (full texts in pieces), and unloading it.
+// values (full texts in pieces; every file's values, on worker threads), and
+// unloading it.
 #pragma once
 
 #include "tools/wdxprobe/interface.h"
@@ -75,6 +76,11 @@ void SetPluginFileName(TPluginFileName& name, const std::string& systemPath);
 // a byte that charset does not define as U+FFFD.
 std::string Utf8FromSystem(std::string_view text);
 
+#if defined(_WIN32)
+// UTF-16 in the ANSI code page; false when a character has no form there.
+bool AnsiFromWide(const std::wstring& wide, std::string& ansi);
+#endif
+
 // One column: a field, and the unit asked for (0 when the field has none).
 struct TAskedField {
   int FieldIndex;
@@ -104,3 +110,36 @@ TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, co
 inline std::string_view ValueBytes(const std::string& bytes, const TValueRef& value) {
   return std::string_view(bytes).substr(value.Offset, value.Length);
 }
+
+// A column of the output: a field and the unit asked for.
+struct TColumn {
+  TAskedField Asked;
+  std::string Title;       // the field's name, with {unit} when one was asked
+  const TFieldInfo* Field; // as the plug-in listed it
+};
+
+struct TFileJob {
+  std::string Path;  // as this program holds paths: a folder argument joined with the path found in it
+  std::string Bytes; // every value's bytes, one after the other
+};
+
+// The values of all files, file after file, a column each.
+struct TResults {
+  std::vector<TFileJob> Jobs;
+  std::vector<TValueRef> Values;
+  std::size_t Columns = 0;
+
+  const TValueRef& Value(std::size_t job, std::size_t column) const { return Values[job * Columns + column]; }
+};
+
+// How the values are asked.
+struct TAskOptions {
+  bool Delay = false; // DelayIfSlow first, then again from a worker thread, as file managers do
+  std::size_t MaxText = 64 * 1024;
+  unsigned Threads = 1;
+};
+
+// Asks every column of every job, spreading the files over the threads, and
+// shows the progress on a terminal's stderr for 50 files or more.
+void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TAskOptions& options,
+            TResults& results);

@@ -293,3 +293,9 @@ std::size_t DisplayWidth(std::string_view utf8) {
   });
   return width;
 }
+
+std::string Visible(std::string_view text) {
+  std::string shown;
+  AppendVisible(shown, text);
+  return shown;
+}

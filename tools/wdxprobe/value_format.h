@@ -32,6 +32,10 @@ void AppendValidUtf8(std::string& out, std::string_view text);
 // terminal shows: \u202e, and \U000e0001 past U+FFFF.
 void AppendVisible(std::string& out, std::string_view text, std::string_view keptControls = {});
 
+// The text as AppendVisible shows it: what the plug-in or the file system
+// gave, as it may reach a terminal.
+std::string Visible(std::string_view text);
+
 // JSON text as nlohmann::json writes it (valid UTF-8, C0 controls escaped),
 // with DEL and the C1 controls escaped too (\u007f, \u009b): they act on
 // terminals as well.
