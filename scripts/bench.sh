@@ -3,13 +3,11 @@
 # whole job against other tools, and writes docs/PERFORMANCE.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/common.sh
 scripts/setup.sh
 command -v exiftool >/dev/null || { [ "$(id -u)" -eq 0 ] && apt-get install -y -qq libimage-exiftool-perl >/dev/null; }
 
-for preset in bench linux; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+for preset in bench linux; do build_preset "$preset" >/dev/null; done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

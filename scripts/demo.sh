@@ -6,12 +6,10 @@
 # whether they agree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/common.sh
 scripts/setup.sh
 
-for preset in linux windows-x64 linux-arm64; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+for preset in linux windows-x64 linux-arm64; do build_preset "$preset" >/dev/null; done
 
 root=$PWD
 linux=build/linux
@@ -19,7 +17,7 @@ windows=build/windows-x64
 demo=build/demo
 rm -rf "$demo"
 mkdir -p "$demo"
-export WINEPREFIX="$PWD/$windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$PWD/$windows/wineprefix"
 
 section() { printf '\n== %s\n' "$*"; }
 

@@ -14,21 +14,21 @@
 # linux-arm64, linux-armhf, windows: both DLLs); by default all of them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/common.sh"
 source "$root/scripts/linux_architectures.sh"
 dist="$(realpath -m "${1:-$root/dist}")"
 cd "$root"
 
-version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-copyright=$(sed -n 's/^set(KORVEL_COPYRIGHT "Copyright (c) \(.*\)")$/\1/p' CMakeLists.txt)
 epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
 export SOURCE_DATE_EPOCH=$epoch
 
 read -r -a wanted <<<"${KORVEL_PACKAGES:-linux linux-arm64 linux-armhf windows}"
+# Builds the preset's targets; the version and the copyright holder are
+# then as CMake wrote them for it.
 build() { # preset, targets...
-  local preset=$1
-  shift
-  [ -f "build/$preset/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target "$@" >/dev/null
+  build_preset "$@" >/dev/null
+  version=$(project_version "$1")
+  copyright=$(sed -n 's/^Copyright (c) //p' "build/$1/copyright.txt")
 }
 
 stage=$(mktemp -d)

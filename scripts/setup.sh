@@ -11,6 +11,7 @@
 # need them report NOT RUN. Any other package that cannot be installed stops
 # setup.
 set -euo pipefail
+source "$(dirname "$0")/common.sh"
 
 packages=(
   cmake ninja-build g++ pkg-config
@@ -26,9 +27,7 @@ packages=(
 
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
+  installed "$package" || missing+=("$package")
 done
 native=()
 foreign=()

@@ -2,6 +2,7 @@
 # Builds everything and runs every test: natively, and the Windows DLL under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/common.sh
 scripts/setup.sh
 
 # Native, on arm64 and armhf under qemu, the Windows DLLs under Wine, then
@@ -10,8 +11,7 @@ scripts/setup.sh
 presets=(linux linux-arm64 linux-armhf windows-x64 windows-x86 asan tsan)
 for preset in "${presets[@]}"; do
   echo "== building $preset" >&2
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  build_preset "$preset"
 done
 status=0
 passed=0
@@ -44,8 +44,7 @@ for preset in "${presets[@]}"; do
 done
 
 echo "== fuzzing" >&2
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+build_preset fuzz
 tests/fuzz/run.sh build/fuzz "${KORVEL_FUZZ_SECONDS:-60}" | tee "$log" || status=1
 # One line per target that ran: "no finding" or "FINDING"; a run that
 # ended before naming any target counts as one failure.

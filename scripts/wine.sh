@@ -12,6 +12,10 @@
 # PROGRAM may also be a path on the prefix's drive C: (C:\Folder\x.exe), so
 # that the program sees itself there, as when installed.
 set -eu
+# Wine's environment for every program run here: quiet, and without its
+# offers to install Mono and Gecko, which nothing here needs. WINEPREFIX is
+# the caller's.
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # Debian's `wine` falls back to the 64-bit loader when wine32:i386 is
 # missing, so only the 32-bit loader itself tells whether 32-bit programs run.
 loader32=/usr/lib/wine/wine

@@ -1,6 +1,6 @@
 # Shell functions the file-manager tests share; sourced, not run.
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
 
 # Every wait below ends: a command that can block runs under `timeout`, a
 # poll has a deadline, and what did not finish is said, with a picture of
@@ -29,7 +29,7 @@ screen_test_packages=(xvfb xauth xdotool xclip x11-utils imagemagick python3 loc
 install_missing() {
   local missing=() package
   for package in "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    installed "$package" || missing+=("$package")
   done
   [ ${#missing[@]} -eq 0 ] && return
   [ "$(id -u)" -eq 0 ] || fail "missing packages; as root: apt-get install ${missing[*]}"

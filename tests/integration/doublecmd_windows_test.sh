@@ -29,10 +29,10 @@ doublecmd=$("$source_dir/tests/integration/build_doublecmd_windows.sh" "$source_
 rm -rf "$work"
 mkdir -p "$work"
 zip=$("$source_dir/scripts/package.sh" "$work/dist" | grep -- '-windows.zip$')
-(cd "$source_dir" && cmake --build --preset "$preset" --target wdxprobe >/dev/null)
+build_preset "$preset" wdxprobe >/dev/null
 probe=$source_dir/build/$preset/tools/wdxprobe.exe
 wine=$source_dir/scripts/wine.sh
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix
 timeout 300 "$wine" "$probe" --version >/dev/null || fail "Wine did not make its prefix in 300 s"
 drive_c=$WINEPREFIX/drive_c
 cp -r "$doublecmd" "$drive_c/DoubleCmd"
@@ -195,7 +195,7 @@ for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do compare_panel "$locale"; d
 
 # 5. Where the ANSI code page is UTF-8 (the 64-bit programs).
 if [ "$arch" = x86_64 ]; then
-  (cd "$source_dir" && cmake --build --preset "$preset" --target wdxprobe-utf8 >/dev/null)
+  build_preset "$preset" wdxprobe-utf8 >/dev/null
   probe_utf8=$source_dir/build/$preset/tests/wdxprobe-utf8.exe
   for locale in en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8; do compare_panel "$locale" utf8; done
 fi

@@ -12,8 +12,7 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work"
 cd "$source_dir"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source scripts/common.sh
 
 scripts/package.sh "$work/first" >/dev/null
 sleep 1 # a second later: any clock time that leaked into the archives would now differ
@@ -23,17 +22,13 @@ for archive in "$work"/first/*; do
 done
 
 # The plug-ins themselves: a build from scratch in another folder gives the same bytes.
-for entry in "linux" "linux-arm64 linux-aarch64" "linux-armhf linux-armhf" "windows-x64 mingw-w64-x86_64" \
-  "windows-x86 mingw-w64-i686"; do
-  read -r preset toolchain <<<"$entry"
-  cmake -S . -B "$work/fresh-$preset" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_TESTS=OFF \
-    ${toolchain:+-DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$toolchain.cmake"} >/dev/null
-  cmake --build "$work/fresh-$preset" --target wdx_Korvel >/dev/null
+for preset in linux linux-arm64 linux-armhf windows-x64 windows-x86; do
+  build_preset --fresh "$work/fresh-$preset" "$preset" wdx_Korvel >/dev/null
   cmp "$work/fresh-$preset/wdx_Korvel.wdx" "build/$preset/wdx_Korvel.wdx" || fail "the $preset plug-in differs when built afresh"
 done
 
-version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || fail "no version in CMakeLists.txt"
+version=$(project_version linux)
+[ -n "$version" ] || fail "CMake wrote no version"
 zip_file=$(ls "$work"/first/*-windows.zip)
 [ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
   fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
@@ -112,10 +107,7 @@ echo "ok: version $version everywhere, the licence in every archive"
 # Loaded from the unpacked archives, each plug-in gives exactly the expected values.
 expected="$source_dir/tests/tools/wdxprobe/samples.expected.jsonl"
 build/linux/tools/palm-samples "$work/samples"
-for preset in windows-x64 windows-x86; do
-  cmake --build --preset "$preset" --target wdxprobe >/dev/null
-done
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+for preset in windows-x64 windows-x86; do build_preset "$preset" wdxprobe >/dev/null; done
 check() { # label, command...
   local label=$1 status=0
   shift
@@ -141,8 +133,7 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   run=()
   [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
   deb=$work/first/wdx-korvel_${version}_$debian.deb
-  if [ "$(id -u)" -ne 0 ] || dpkg-query -W wdx-korvel >/dev/null 2>&1 ||
-    ! dpkg-query -W -f='${Status}' "libc6:$debian" 2>/dev/null | grep -q 'install ok installed'; then
+  if [ "$(id -u)" -ne 0 ] || dpkg-query -W wdx-korvel >/dev/null 2>&1 || ! installed "libc6:$debian"; then
     check "unpacked-$debian" "${run[@]}" "$work/deb-$debian/usr/bin/wdxprobe" "$work/deb-$debian/$plugin_dir/wdx_Korvel.wdx"
     continue
   fi
