@@ -11,3 +11,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Programs run under Wine through scripts/wine.sh, which sets up Wine's
+# environment, picks the loader of the program's architecture, and exits 77
+# (a test not run) where 32-bit programs cannot run at all; in a prefix of
+# the build's own, so that runs share no state.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
+                                  ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine.sh)
