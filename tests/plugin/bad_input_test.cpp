@@ -1,8 +1,7 @@
 // Everything a careless or hostile caller, or an odd file system, can hand
 // the plug-in: each gets its code, nothing is written outside the buffer
 // given, and nothing waits.
-#include "tests/support/palm_file.h"
-#include "tests/support/plugin_loader.h"
+#include "tests/support/asking.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint8_t Marker = 0xCD;
-
 struct TBadCase {
   std::string Label;
   bool Wide = true;
@@ -33,10 +30,12 @@ struct TBadCase {
   int Expected = FieldEmpty;
 };
 
-// Runs one case with the buffer in the middle of marked bytes; returns a
-// description of what went wrong, or nothing.
+// Runs one case with the buffer in the middle of marked bytes, as the other
+// tests ask but with marked bytes in front too, since a bad size must not
+// make the plug-in write before the buffer either; returns a description of
+// what went wrong, or nothing.
 std::string RunCase(const TBadCase& c) {
-  constexpr std::size_t Guard = 64;
+  constexpr std::size_t Guard = Slack;
   const std::size_t room = c.Size > 0 ? static_cast<std::size_t>(c.Size) : 0;
   std::vector<std::uint8_t> memory(Guard + room + Guard, Marker);
   void* buffer = c.NullBuffer ? nullptr : memory.data() + Guard;

@@ -1,7 +1,6 @@
 // What only the Linux library must show: its dynamic symbol table, file
 // names as bytes, FIFOs, and file descriptors given back.
-#include "tests/support/palm_file.h"
-#include "tests/support/plugin_loader.h"
+#include "tests/support/asking.h"
 
 #include <gtest/gtest.h>
 
@@ -105,7 +104,9 @@ std::size_t OpenDescriptors() {
 }
 
 int AskText(const char* name, int index, char (&buffer)[64]) {
-  return LoadedPlugin().GetValue(name, index, 0, buffer, sizeof buffer, 0);
+  const TAnswer answer = Ask8(name, index, sizeof buffer);
+  std::memcpy(buffer, answer.Buffer.data(), sizeof buffer);
+  return answer.Result;
 }
 
 TEST(LinuxLibrary, ExportsExactlyTheFourFunctions) {
@@ -215,17 +216,14 @@ TEST_F(LinuxFiles, NamesThatAreNotUtf8StillOpen) {
 TEST_F(LinuxFiles, Utf8NamesGiveTheSameThroughBothExports) {
   const auto path = folder / fs::u8path("\xE3\x83\xA1\xE3\x83\xA2 \xF0\x9F\x93\x9D.pdb"); // "メモ 📝.pdb"
   WritePalmFile(path, header);
-  char narrow[64];
-  char wide[64];
   const auto name = WideName(path);
   for (int index = 0; index < 8; ++index) {
     SCOPED_TRACE(index);
-    std::memset(narrow, 0, sizeof narrow);
-    std::memset(wide, 0, sizeof wide);
-    const int result = AskText(path.c_str(), index, narrow);
-    EXPECT_NE(result, FieldEmpty);
-    EXPECT_EQ(LoadedPlugin().GetValueW(name.data(), index, 0, wide, sizeof wide, 0), result);
-    EXPECT_EQ(std::memcmp(narrow, wide, sizeof narrow), 0);
+    const TAnswer narrow = Ask8(path.c_str(), index, 64);
+    const TAnswer wide = AskW(name, index, 64);
+    EXPECT_NE(narrow.Result, FieldEmpty);
+    EXPECT_EQ(wide.Result, narrow.Result);
+    EXPECT_EQ(wide.Buffer, narrow.Buffer);
   }
 }
 

@@ -100,13 +100,12 @@ class ReadPieces : public testing::Test {
 protected:
   static void SetUpTestSuite() {
     Folder = new fs::path(MakeTestFolder("pieces"));
-    TSampleHeader header;
-    header.Name = "Pieces";
-    header.DBType = "DATA";
-    header.CreatorID = "test";
-    header.Created = 1000000000; // 2001-09-09
-    header.NumRecords = 258;
-    header.Version = 3;
+    const TSampleHeader header{.Name = "Pieces",
+                               .Version = 3,
+                               .Created = 1000000000, // 2001-09-09
+                               .DBType = "DATA",
+                               .CreatorID = "test",
+                               .NumRecords = 258};
     WritePalmFile(*Folder / "pieces.pdb", header, 200);
     LoadedPlugin();
   }

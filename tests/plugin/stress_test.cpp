@@ -1,7 +1,6 @@
 // Many threads asking at once while a file changes under them, as in a file
 // manager that lists a folder another program is writing to.
-#include "tests/support/palm_file.h"
-#include "tests/support/plugin_loader.h"
+#include "tests/support/asking.h"
 #include "tools/palm-samples/sample_folder.h"
 
 #include <gtest/gtest.h>
@@ -23,17 +22,9 @@ struct TReply {
 };
 
 TReply Ask(const fs::path& path, int index, bool wide) {
-  char buffer[256];
-  std::memset(buffer, 0, sizeof buffer);
-  int result;
-  if (wide) {
-    const auto name = WideName(path);
-    result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
-  } else {
-    result = LoadedPlugin().GetValue(path.string().c_str(), index, 0, buffer, sizeof buffer, 0);
-  }
-  if (result == FieldTypeDate) return {result, std::string(buffer, sizeof(FieldDate))};
-  return {result, buffer};
+  const TAnswer answer = wide ? AskW(WideName(path), index) : Ask8(path.string().c_str(), index);
+  if (answer.Result == FieldTypeDate) return {answer.Result, DateBytesOf(answer)};
+  return {answer.Result, answer.Result == FieldTypeString ? TextOf(answer) : std::string()};
 }
 
 struct TSnapshot {
@@ -59,20 +50,19 @@ TEST(Stress, ThreadsAskWhileAFileIsRewritten) {
   std::sort(files.begin(), files.end());
 
   // Two versions of the file that keeps changing, differing in every field.
-  TSampleHeader first;
-  first.Name = "First";
-  first.DBType = "ONE1";
-  first.CreatorID = "aaaa";
-  first.Created = first.Modified = first.BackedUp = 0xB982A9E5;
-  first.NumRecords = 1;
-  first.Version = 1;
-  TSampleHeader second = first;
-  second.Name = "Second";
-  second.DBType = "TWO2";
-  second.CreatorID = "bbbb";
-  second.Created = second.Modified = second.BackedUp = 0xDC562161;
-  second.NumRecords = 2;
-  second.Version = 2;
+  auto versionOf = [](std::uint16_t n, const char* name, const char* code, const char* creator,
+                      std::uint32_t time) {
+    return TSampleHeader{.Name = name,
+                         .Version = n,
+                         .Created = time,
+                         .Modified = time,
+                         .BackedUp = time,
+                         .DBType = code,
+                         .CreatorID = creator,
+                         .NumRecords = n};
+  };
+  const TSampleHeader first = versionOf(1, "First", "ONE1", "aaaa", 0xB982A9E5);
+  const TSampleHeader second = versionOf(2, "Second", "TWO2", "bbbb", 0xDC562161);
   const fs::path changing = folder / "Changing.pdb";
   const fs::path firstFile = folder / "first-version.pdb";
   const fs::path secondFile = folder / "second-version.pdb";

@@ -1,8 +1,7 @@
 // Run where the ANSI code page is UTF-8 (this program's manifest asks for it):
 // header texts reach the host as UTF-8, read in the code page of the user's
 // locale when they are not UTF-8 already, and cut between whole characters.
-#include "tests/support/palm_file.h"
-#include "tests/support/plugin_loader.h"
+#include "tests/support/asking.h"
 
 #include <gtest/gtest.h>
 
@@ -39,18 +38,16 @@ TEST(Utf8AnsiCodePage, NamesArriveAsUtf8WholeCharactersOnly) {
     const std::string shown = c.Shown;
     for (std::size_t size = 1; size <= shown.size() + 1; ++size) {
       SCOPED_TRACE(size);
-      char buffer[64];
-      std::memset(buffer, '#', sizeof buffer);
-      ASSERT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, static_cast<int>(size), 0),
-                FieldTypeString);
-      const std::string got(buffer);
+      const TAnswer answer = AskW(name, 0, static_cast<int>(size));
+      ASSERT_EQ(answer.Result, FieldTypeString);
+      const std::string got = TextOf(answer);
       ASSERT_LT(got.size(), size);
       EXPECT_EQ(got, shown.substr(0, got.size())) << "not a prefix of the name";
       // Whole characters only: the next byte of the name starts a character.
       EXPECT_TRUE(got.size() == shown.size() ||
                   (static_cast<unsigned char>(shown[got.size()]) & 0xC0) != 0x80);
       EXPECT_GE(got.size() + 3, std::min(size - 1, shown.size())) << "cut more than one character";
-      EXPECT_EQ(buffer[size], '#') << "written past the buffer";
+      EXPECT_EQ(answer.Buffer[size], Marker) << "written past the buffer";
     }
   }
   std::error_code ignored;

@@ -1,13 +1,11 @@
-// What only the Windows DLL must show, run for real under Wine: its export
-// and import directories, sharing, attributes, code pages, pipes and handles.
-#include "tests/support/palm_file.h"
-#include "tests/support/plugin_loader.h"
+// What only the Windows DLL must do with files, run for real under Wine:
+// sharing, attributes, code pages, devices, pipes and handles.
+#include "tests/support/asking.h"
+#include "tests/windows/pe_image.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include "plugin/version.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,144 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::uint8_t* ModuleBase() { return static_cast<const std::uint8_t*>(LoadedPlugin().Module); }
-
-const IMAGE_NT_HEADERS* NtHeaders() {
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(ModuleBase());
-  return reinterpret_cast<const IMAGE_NT_HEADERS*>(ModuleBase() + dos->e_lfanew);
-}
-
-const IMAGE_DATA_DIRECTORY& Directory(int entry) { return NtHeaders()->OptionalHeader.DataDirectory[entry]; }
-
-const char* TextAt(DWORD rva) { return reinterpret_cast<const char*>(ModuleBase() + rva); }
-
-std::string Lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-TEST(WindowsModule, ExportDirectoryNamesTheModuleAndFourFunctions) {
-  ASSERT_EQ(NtHeaders()->Signature, IMAGE_NT_SIGNATURE);
-#if defined(_WIN64)
-  EXPECT_EQ(NtHeaders()->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-#else
-  EXPECT_EQ(NtHeaders()->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-#endif
-  const auto& entry = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-  ASSERT_NE(entry.VirtualAddress, 0u);
-  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(ModuleBase() + entry.VirtualAddress);
-  EXPECT_STREQ(TextAt(exports->Name), "wdx_Korvel.wdx");
-  EXPECT_EQ(exports->Base, 1u);
-  ASSERT_EQ(exports->NumberOfNames, 4u);
-  EXPECT_EQ(exports->NumberOfFunctions, 4u);
-
-  const auto* names = reinterpret_cast<const DWORD*>(ModuleBase() + exports->AddressOfNames);
-  const auto* ordinals = reinterpret_cast<const WORD*>(ModuleBase() + exports->AddressOfNameOrdinals);
-  struct Expected {
-    const char* Name;
-    WORD Ordinal;
-  };
-  // The name table is sorted; ordinals are stored less the base.
-  const Expected expected[] = {{"ContentGetDetectString", 4},
-                               {"ContentGetSupportedField", 3},
-                               {"ContentGetValue", 1},
-                               {"ContentGetValueW", 2}};
-  for (DWORD i = 0; i < 4; ++i) {
-    SCOPED_TRACE(expected[i].Name);
-    EXPECT_STREQ(TextAt(names[i]), expected[i].Name);
-    EXPECT_EQ(ordinals[i] + exports->Base, expected[i].Ordinal);
-    const auto module = static_cast<HMODULE>(LoadedPlugin().Module);
-    EXPECT_EQ(reinterpret_cast<void*>(::GetProcAddress(module, MAKEINTRESOURCEA(expected[i].Ordinal))),
-              FindExport(LoadedPlugin(), expected[i].Name));
-  }
-}
-
-// Nor does it hook the exceptions of the process that loads it: winpthreads,
-// linked in, would register a vectored handler at every load.
-TEST(WindowsModule, ImportsOnlyFromWindowsItselfAndHooksNoExceptions) {
-  const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll", "ntdll.dll", "user32.dll",
-                                           "advapi32.dll"};
-  const std::vector<std::string> hooks = {"AddVectoredExceptionHandler", "AddVectoredContinueHandler",
-                                          "SetUnhandledExceptionFilter"};
-  const auto& entry = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-  ASSERT_NE(entry.VirtualAddress, 0u);
-  int count = 0;
-  for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(ModuleBase() + entry.VirtualAddress);
-       import->Name != 0; ++import, ++count) {
-    const std::string name = Lowered(TextAt(import->Name));
-    EXPECT_NE(std::find(system.begin(), system.end(), name), system.end())
-        << name << " is not part of Windows";
-    for (auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(ModuleBase() + import->OriginalFirstThunk);
-         thunk->u1.AddressOfData != 0; ++thunk) {
-      if (IMAGE_SNAP_BY_ORDINAL(thunk->u1.Ordinal)) continue;
-      const char* function = reinterpret_cast<const char*>(
-          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(ModuleBase() + thunk->u1.AddressOfData)->Name);
-      EXPECT_EQ(std::find(hooks.begin(), hooks.end(), function), hooks.end()) << name << " " << function;
-    }
-  }
-  EXPECT_GT(count, 0);
-}
-
-TEST(WindowsModule, RandomisesItsAddressAndNeverExecutesData) {
-  const WORD characteristics = NtHeaders()->OptionalHeader.DllCharacteristics;
-  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, 0) << "no ASLR";
-  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT, 0) << "no DEP";
-#if defined(_WIN64)
-  EXPECT_NE(characteristics & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA, 0) << "ASLR without 64-bit entropy";
-#endif
-  EXPECT_GT(Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u)
-      << "no relocation table to move the DLL with";
-}
-
-// What the Details tab of the file's Properties shows.
-TEST(WindowsModule, CarriesItsVersionAndNames) {
-  const std::wstring path = fs::absolute(PluginPath).wstring();
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  ASSERT_GT(size, 0u) << "no version resource";
-  std::vector<std::uint8_t> info(size);
-  ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
-  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  const DWORD versionHigh = (DWORD{KORVEL_VERSION_MAJOR} << 16) | KORVEL_VERSION_MINOR;
-  const DWORD versionLow = DWORD{KORVEL_VERSION_PATCH} << 16;
-  EXPECT_EQ(fixed->dwFileVersionMS, versionHigh);
-  EXPECT_EQ(fixed->dwFileVersionLS, versionLow);
-  EXPECT_EQ(fixed->dwProductVersionMS, versionHigh);
-  EXPECT_EQ(fixed->dwProductVersionLS, versionLow);
-  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
-
-  const std::wstring version = fs::path(KORVEL_VERSION_TEXT).wstring();
-  struct Case {
-    const wchar_t* Name;
-    std::wstring Value; // empty: any text
-  };
-  const Case cases[] = {{L"OriginalFilename", L"wdx_Korvel.wdx"},
-                        {L"FileVersion", version},
-                        {L"ProductVersion", version},
-                        {L"ProductName", L"wdx_Korvel"},
-                        {L"InternalName", L"wdx_Korvel"},
-                        {L"FileDescription", L""},
-                        {L"LegalCopyright", fs::path(KORVEL_COPYRIGHT).wstring()}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(fs::path(c.Name).string());
-    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + c.Name;
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length));
-    ASSERT_NE(text, nullptr);
-    const std::wstring value(text);
-    if (c.Value.empty()) {
-      EXPECT_GT(value.size(), 10u);
-    } else {
-      EXPECT_EQ(fs::path(value).string(), fs::path(c.Value).string());
-    }
-  }
-}
-
 class WindowsFiles : public testing::Test {
 protected:
   void SetUp() override {
@@ -175,8 +35,9 @@ protected:
     fs::remove_all(folder, ignored);
   }
   int Ask(const fs::path& path, int index, char (&buffer)[64]) {
-    const auto name = WideName(path);
-    return LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
+    const TAnswer answer = AskW(WideName(path), index, sizeof buffer);
+    std::memcpy(buffer, answer.Buffer.data(), sizeof buffer);
+    return answer.Result;
   }
   fs::path folder;
   TSampleHeader header;
@@ -331,9 +192,8 @@ TEST_F(WindowsFiles, RenamesAndDeletesAreNeverRefusedWhileValuesAreAsked) {
       for (std::size_t i = t; writersDone < 2 && problems[t].empty(); ++i) {
         const TExpected& file = asked[i % 3];
         const int index = static_cast<int>((i / 3) % 8);
-        const auto name = WideName(file.Path);
         char buffer[64] = {};
-        const int result = LoadedPlugin().GetValueW(name.data(), index, 0, buffer, sizeof buffer, 0);
+        const int result = Ask(file.Path, index, buffer);
         const std::string value = std::to_string(result) + ":" + std::string(buffer, sizeof buffer);
         if (result == FieldEmpty) continue; // gone at that instant
         ++answered[t];
@@ -382,12 +242,11 @@ TEST_F(WindowsFiles, AnsiNamesGiveWhatTheWideNamesGive) {
   WritePalmFile(fs::path(wide), header);
   for (int index = 0; index < 8; ++index) {
     SCOPED_TRACE(index);
-    char narrow[64] = {};
-    char fromWide[64] = {};
-    const int result = LoadedPlugin().GetValue(ansi, index, 0, narrow, sizeof narrow, 0);
-    EXPECT_NE(result, FieldEmpty);
-    EXPECT_EQ(Ask(fs::path(wide), index, fromWide), result);
-    EXPECT_EQ(std::memcmp(narrow, fromWide, sizeof narrow), 0);
+    const TAnswer narrow = Ask8(ansi, index, 64);
+    const TAnswer fromWide = AskW(WideName(fs::path(wide)), index, 64);
+    EXPECT_NE(narrow.Result, FieldEmpty);
+    EXPECT_EQ(fromWide.Result, narrow.Result);
+    EXPECT_EQ(fromWide.Buffer, narrow.Buffer);
   }
 }
 
@@ -520,11 +379,10 @@ TEST_F(WindowsFiles, ShiftJisNamesAreCutBetweenCharacters) {
   const std::size_t kept[] = {0, 0, 0, 2, 2, 4, 4, 6, 6, 6}; // for buffers of 0 to 9 bytes
   for (int size = 1; size <= 9; ++size) {
     SCOPED_TRACE(size);
-    char buffer[16];
-    std::memset(buffer, '#', sizeof buffer);
-    ASSERT_EQ(LoadedPlugin().GetValueW(name.data(), 0, 0, buffer, size, 0), FieldTypeString);
-    EXPECT_EQ(std::string(buffer), header.Name.substr(0, kept[size]));
-    EXPECT_EQ(buffer[size], '#');
+    const TAnswer answer = AskW(name, 0, size);
+    ASSERT_EQ(answer.Result, FieldTypeString);
+    EXPECT_EQ(TextOf(answer), header.Name.substr(0, kept[size]));
+    EXPECT_EQ(answer.Buffer[static_cast<std::size_t>(size)], Marker);
   }
 }
 
