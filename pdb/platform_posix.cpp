@@ -4,6 +4,7 @@
 // locale names one. Header texts were stored in the code page of the
 // handheld's language and are converted to that charset.
 #include "pdb/code_page.h"
+#include "pdb/host_charset.h"
 #include "pdb/platform.h"
 #include "pdb/utf.h"
 
@@ -239,102 +240,6 @@ std::size_t AsciiOnlyToUtf8(std::string_view bytes, char* out, std::size_t capac
   return used;
 }
 
-// Converts legacy 8-bit text to UTF-8 with iconv. A byte or sequence the code
-// page does not define becomes U+FFFD, so that a text never disappears; what
-// does not fit in `capacity` is left out, whole characters at a time.
-//
-// What the loop relies on:
-// - The converter starts in its initial state: a new one does, and every
-//   text ends with the flushing call below, which returns it there before it
-//   is given back for the next request.
-// - E2BIG does not happen for the texts of a header: callers give room for
-//   MaxHostBytesPerByte bytes per stored byte, and no character of these code
-//   pages, nor the U+FFFD that stands for one undefined byte, takes more than
-//   three UTF-8 bytes per stored byte. Should it come, the text ends there.
-// - EINVAL means that the text ends inside a multibyte character (a lead byte
-//   of 932 without its trail byte): the whole text is here, so that byte is
-//   undefined like any other and shows as U+FFFD.
-std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
-  const iconv_t converter = TakeConverter(LegacyToUtf8Kind);
-  if (converter == NoConverter) return AsciiOnlyToUtf8(bytes, out, capacity); // none for it on this system
-  char* in = const_cast<char*>(bytes.data()); // iconv's argument is not const, but it only reads
-  std::size_t inLeft = bytes.size();
-  char* next = out;
-  std::size_t outLeft = capacity;
-  while (inLeft > 0) {
-    if (::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<std::size_t>(-1)) break;
-    if (errno != EILSEQ && errno != EINVAL) break; // E2BIG: full
-    // A letter the converter holds back (1255 and 1258 wait for a combining
-    // mark) stood before the undefined byte: it goes out first.
-    if (::iconv(converter, nullptr, nullptr, &next, &outLeft) == static_cast<std::size_t>(-1)) break;
-    if (outLeft < ReplacementCharacter.size()) break;
-    std::memcpy(next, ReplacementCharacter.data(), ReplacementCharacter.size());
-    next += ReplacementCharacter.size();
-    outLeft -= ReplacementCharacter.size();
-    ++in; // an undefined byte, or the first of an undefined or cut sequence
-    --inLeft;
-  }
-  // What a stateful code page still holds (1258 keeps the last letter back in
-  // case a combining mark follows); this also returns to the initial state for
-  // the next text.
-  ::iconv(converter, nullptr, nullptr, &next, &outLeft);
-  GiveBackConverter(LegacyToUtf8Kind, converter);
-  return static_cast<std::size_t>(next - out);
-}
-
-// UTF-8 text in the locale's charset; a character the charset lacks becomes
-// "?". What does not fit in `capacity` is left out, whole characters at a time.
-std::size_t Utf8ToLocale(std::string_view text, char* out, std::size_t capacity) {
-  const iconv_t converter = TakeConverter(Utf8ToLocaleKind);
-  char* next = out;
-  std::size_t outLeft = capacity;
-  char* in = const_cast<char*>(text.data()); // iconv only reads it
-  std::size_t inLeft = text.size();
-  while (inLeft > 0) {
-    if (converter != NoConverter && IconvError(converter, &in, &inLeft, &next, &outLeft) != EILSEQ) break;
-    // Lacking, or no converter at all (ASCII is the same everywhere).
-    char32_t codePoint = 0;
-    const std::size_t length = std::max<std::size_t>(DecodeUtf8({in, inLeft}, codePoint), 1);
-    if (outLeft == 0) break;
-    *next++ = codePoint < 0x80 ? static_cast<char>(codePoint) : '?';
-    --outLeft;
-    in += length;
-    inLeft -= length;
-  }
-  if (converter != NoConverter) {
-    ::iconv(converter, nullptr, nullptr, &next, &outLeft); // what a stateful charset still holds
-    GiveBackConverter(Utf8ToLocaleKind, converter);
-  }
-  return static_cast<std::size_t>(next - out);
-}
-
-// How many of the first `limit` bytes of a text in the locale's charset hold
-// whole characters: the converter takes one character at a time, giving one
-// UTF-32 unit, and a byte that starts no character counts as one.
-std::size_t LocaleCut(std::string_view text, std::size_t limit) {
-  const iconv_t converter = TakeConverter(LocaleToUtf32Kind);
-  if (converter == NoConverter) return limit;
-  char* in = const_cast<char*>(text.data()); // iconv only reads it
-  std::size_t inLeft = text.size();
-  std::size_t kept = 0;
-  while (inLeft > 0) {
-    const std::size_t before = inLeft;
-    char32_t unit;
-    char* next = reinterpret_cast<char*>(&unit);
-    std::size_t outLeft = sizeof unit;
-    const int error = IconvError(converter, &in, &inLeft, &next, &outLeft);
-    if ((error == EILSEQ || error == EINVAL) && inLeft == before) {
-      ++in;
-      --inLeft;
-    }
-    const std::size_t length = before - inLeft;
-    if (kept + length > limit) break;
-    kept += length;
-  }
-  GiveBackConverter(LocaleToUtf32Kind, converter);
-  return kept;
-}
-
 } // namespace
 
 bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
@@ -393,30 +298,100 @@ std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capac
   return LocaleIsUtf8() ? Utf8ToUtf16(name, out, capacity) : LocaleToUtf16(name, out, capacity);
 }
 
-// Header texts that are UTF-8 already (written by a desktop tool) stay UTF-8;
-// others are read in the handheld's code page. Then they go to the host in the
-// charset of its locale; where that is the handheld's code page, a stored
-// text goes out as it is.
-std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
-  const bool utf8 = IsValidUtf8(bytes);
-  if (LocaleIsUtf8()) {
-    if (!utf8) return LegacyToUtf8(bytes, out, capacity);
-    const std::size_t count = Utf8PrefixLength(bytes, capacity);
-    std::copy_n(bytes.data(), count, out);
-    return count;
-  }
-  if (!utf8 && LocaleCharset().IsLegacyCodePage) {
-    const std::size_t count = HostTextCut(bytes, capacity);
-    std::copy_n(bytes.data(), count, out);
-    return count;
-  }
-  char asUtf8[32 * 3]; // a 32-byte name, three UTF-8 bytes per stored byte at the most
-  const std::string_view text =
-      utf8 ? bytes : std::string_view(asUtf8, LegacyToUtf8(bytes, asUtf8, sizeof asUtf8));
-  return Utf8ToLocale(text, out, capacity);
+// Where the locale's charset is the handheld's code page, stored texts go
+// out as they are.
+THostCharset HostCharset() {
+  if (LocaleIsUtf8()) return THostCharset::Utf8;
+  return LocaleCharset().IsLegacyCodePage ? THostCharset::HandheldCodePage : THostCharset::OtherCharset;
 }
 
-std::size_t HostTextCut(std::string_view text, std::size_t limit) {
-  if (LocaleIsUtf8()) return Utf8PrefixLength(text, limit);
-  return text.size() <= limit ? text.size() : LocaleCut(text, limit);
+// With iconv. What the loop relies on:
+// - The converter starts in its initial state: a new one does, and every
+//   text ends with the flushing call below, which returns it there before it
+//   is given back for the next request.
+// - E2BIG does not happen for the texts of a header: callers give room for
+//   MaxHostBytesPerByte bytes per stored byte, and no character of these code
+//   pages, nor the U+FFFD that stands for one undefined byte, takes more than
+//   three UTF-8 bytes per stored byte. Should it come, the text ends there.
+// - EINVAL means that the text ends inside a multibyte character (a lead byte
+//   of 932 without its trail byte): the whole text is here, so that byte is
+//   undefined like any other and shows as U+FFFD.
+std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
+  const iconv_t converter = TakeConverter(LegacyToUtf8Kind);
+  if (converter == NoConverter) return AsciiOnlyToUtf8(bytes, out, capacity); // none for it on this system
+  char* in = const_cast<char*>(bytes.data()); // iconv's argument is not const, but it only reads
+  std::size_t inLeft = bytes.size();
+  char* next = out;
+  std::size_t outLeft = capacity;
+  while (inLeft > 0) {
+    if (::iconv(converter, &in, &inLeft, &next, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno != EILSEQ && errno != EINVAL) break; // E2BIG: full
+    // A letter the converter holds back (1255 and 1258 wait for a combining
+    // mark) stood before the undefined byte: it goes out first.
+    if (::iconv(converter, nullptr, nullptr, &next, &outLeft) == static_cast<std::size_t>(-1)) break;
+    if (outLeft < ReplacementCharacter.size()) break;
+    std::memcpy(next, ReplacementCharacter.data(), ReplacementCharacter.size());
+    next += ReplacementCharacter.size();
+    outLeft -= ReplacementCharacter.size();
+    ++in; // an undefined byte, or the first of an undefined or cut sequence
+    --inLeft;
+  }
+  // What a stateful code page still holds (1258 keeps the last letter back in
+  // case a combining mark follows); this also returns to the initial state for
+  // the next text.
+  ::iconv(converter, nullptr, nullptr, &next, &outLeft);
+  GiveBackConverter(LegacyToUtf8Kind, converter);
+  return static_cast<std::size_t>(next - out);
+}
+
+// With iconv; without a converter, ASCII (the same everywhere) and "?".
+std::size_t Utf8ToHostCharset(std::string_view text, char* out, std::size_t capacity) {
+  const iconv_t converter = TakeConverter(Utf8ToLocaleKind);
+  char* next = out;
+  std::size_t outLeft = capacity;
+  char* in = const_cast<char*>(text.data()); // iconv only reads it
+  std::size_t inLeft = text.size();
+  while (inLeft > 0) {
+    if (converter != NoConverter && IconvError(converter, &in, &inLeft, &next, &outLeft) != EILSEQ) break;
+    // Lacking, or no converter at all (ASCII is the same everywhere).
+    char32_t codePoint = 0;
+    const std::size_t length = std::max<std::size_t>(DecodeUtf8({in, inLeft}, codePoint), 1);
+    if (outLeft == 0) break;
+    *next++ = codePoint < 0x80 ? static_cast<char>(codePoint) : '?';
+    --outLeft;
+    in += length;
+    inLeft -= length;
+  }
+  if (converter != NoConverter) {
+    ::iconv(converter, nullptr, nullptr, &next, &outLeft); // what a stateful charset still holds
+    GiveBackConverter(Utf8ToLocaleKind, converter);
+  }
+  return static_cast<std::size_t>(next - out);
+}
+
+// The converter takes one character at a time, giving one UTF-32 unit, and a
+// byte that starts no character counts as one.
+std::size_t HostCharsetCut(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
+  const iconv_t converter = TakeConverter(LocaleToUtf32Kind);
+  if (converter == NoConverter) return limit;
+  char* in = const_cast<char*>(text.data()); // iconv only reads it
+  std::size_t inLeft = text.size();
+  std::size_t kept = 0;
+  while (inLeft > 0) {
+    const std::size_t before = inLeft;
+    char32_t unit;
+    char* next = reinterpret_cast<char*>(&unit);
+    std::size_t outLeft = sizeof unit;
+    const int error = IconvError(converter, &in, &inLeft, &next, &outLeft);
+    if ((error == EILSEQ || error == EINVAL) && inLeft == before) {
+      ++in;
+      --inLeft;
+    }
+    const std::size_t length = before - inLeft;
+    if (kept + length > limit) break;
+    kept += length;
+  }
+  GiveBackConverter(LocaleToUtf32Kind, converter);
+  return kept;
 }

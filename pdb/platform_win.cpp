@@ -1,5 +1,6 @@
 // Windows file access and the ANSI code page.
 #include "pdb/code_page.h"
+#include "pdb/host_charset.h"
 #include "pdb/platform.h"
 #include "pdb/utf.h"
 #include "pdb/windows_path.h"
@@ -57,34 +58,6 @@ UINT LegacyCodePage() {
     return number == 0 || number == CP_UTF8 ? 1252u : number;
   }();
   return codePage;
-}
-
-// Legacy 8-bit text as UTF-8, a character at a time (one byte, or a lead and
-// a trail byte): a byte the code page does not define becomes U+FFFD in its
-// place, and what does not fit in `capacity` is left out, whole characters
-// at a time. A character takes at most three UTF-8 bytes per stored byte.
-std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
-  const UINT codePage = LegacyCodePage();
-  static const TLeadBytes leadBytes = LeadBytes(codePage);
-  std::size_t used = 0;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const bool lead = leadBytes.test(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size();
-    const int length = lead ? 2 : 1;
-    wchar_t wide[2];
-    const int units =
-        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + i, length, wide, 2);
-    char utf8[8];
-    const int count =
-        units > 0 ? ::WideCharToMultiByte(CP_UTF8, 0, wide, units, utf8, sizeof utf8, nullptr, nullptr) : 0;
-    const std::string_view piece =
-        count > 0 ? std::string_view(utf8, static_cast<std::size_t>(count)) : ReplacementCharacter;
-    if (capacity - used < piece.size()) break;
-    std::copy_n(piece.data(), piece.size(), out + used);
-    used += piece.size();
-    i += count > 0 ? static_cast<std::size_t>(length)
-                   : 1; // an undefined byte, or the first of an undefined pair
-  }
-  return used;
 }
 
 // MinGW-w64's headers name only the first of the three attributes.
@@ -178,19 +151,54 @@ std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capac
 }
 
 // The host reads 8-bit values in the ANSI code page, the one the handheld's
-// language used when the user's Windows speaks it: the bytes go out unchanged.
-// Where the ANSI code page is UTF-8, texts that are UTF-8 already go out
-// unchanged, and others are read in the code page of the user's locale.
-std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity) {
-  if (HostReadsUtf8() && !IsValidUtf8(bytes)) return LegacyToUtf8(bytes, out, capacity);
-  const std::size_t count = HostTextCut(bytes, capacity);
-  std::copy_n(bytes.data(), count, out);
+// language used when the user's Windows speaks it: the bytes go out
+// unchanged. Where the ANSI code page is UTF-8, the host reads UTF-8.
+THostCharset HostCharset() { return HostReadsUtf8() ? THostCharset::Utf8 : THostCharset::StoredBytes; }
+
+// A character at a time (one byte, or a lead and a trail byte). A character
+// takes at most three UTF-8 bytes per stored byte.
+std::size_t LegacyToUtf8(std::string_view bytes, char* out, std::size_t capacity) {
+  const UINT codePage = LegacyCodePage();
+  static const TLeadBytes leadBytes = LeadBytes(codePage);
+  std::size_t used = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const bool lead = leadBytes.test(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size();
+    const int length = lead ? 2 : 1;
+    wchar_t wide[2];
+    const int units =
+        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + i, length, wide, 2);
+    char utf8[8];
+    const int count =
+        units > 0 ? ::WideCharToMultiByte(CP_UTF8, 0, wide, units, utf8, sizeof utf8, nullptr, nullptr) : 0;
+    const std::string_view piece =
+        count > 0 ? std::string_view(utf8, static_cast<std::size_t>(count)) : ReplacementCharacter;
+    if (capacity - used < piece.size()) break;
+    std::copy_n(piece.data(), piece.size(), out + used);
+    used += piece.size();
+    i += count > 0 ? static_cast<std::size_t>(length)
+                   : 1; // an undefined byte, or the first of an undefined pair
+  }
+  return used;
+}
+
+// Through UTF-16 into the ANSI code page, "?" for what it lacks. (The rules
+// never ask it here: a Windows host reads UTF-8 or the stored bytes.)
+std::size_t Utf8ToHostCharset(std::string_view text, char* out, std::size_t capacity) {
+  if (text.empty() || capacity == 0) return 0;
+  wchar_t wide[128];
+  const int units = ::MultiByteToWideChar(
+      CP_UTF8, 0, text.data(), static_cast<int>(std::min<std::size_t>(text.size(), 128)), wide, 128);
+  if (units <= 0) return 0;
+  char ansi[256];
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, units, ansi, sizeof ansi, "?", nullptr);
+  if (length <= 0) return 0;
+  const std::size_t count = HostCharsetCut(std::string_view(ansi, static_cast<std::size_t>(length)), capacity);
+  std::copy_n(ansi, count, out);
   return count;
 }
 
 // In a double-byte ANSI code page (932, 936, 949, 950) a cut stops before a
 // character that does not fit, so that no lead byte is left alone.
-std::size_t HostTextCut(std::string_view text, std::size_t limit) {
-  if (HostReadsUtf8()) return Utf8PrefixLength(text, limit);
+std::size_t HostCharsetCut(std::string_view text, std::size_t limit) {
   return DoubleByteCut(text, limit, AnsiLeadBytes());
 }
