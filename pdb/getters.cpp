@@ -42,16 +42,22 @@ TFieldText DecimalWithSuffix(std::int32_t value) {
   return TextWithSuffix({digits, static_cast<std::size_t>(end - digits)});
 }
 
-} // namespace
-
-bool ReadHeader(const char16_t* path, TPDBRawHeader& header) {
-  if (PathTooLong(path)) return false;
-  return ReadFileStart(path, &header, sizeof header);
+// The header of a Palm database: files of the other formats that share its
+// extensions give no values.
+bool ReadPalmHeader(const TFileName& file, TPDBRawHeader& header) {
+  return ReadHeader(file, header) && !HoldsOtherFormat(header);
 }
 
-TFieldText GetHeaderText(const char16_t* path, int fieldIndex) {
+} // namespace
+
+bool ReadHeader(const TFileName& file, TPDBRawHeader& header) {
+  if (PathTooLong(file.Utf16)) return false;
+  return ReadFileStart(file, &header, sizeof header);
+}
+
+TFieldText GetHeaderText(const TFileName& file, int fieldIndex) {
   TPDBRawHeader raw;
-  if (!ReadHeader(path, raw)) return {};
+  if (!ReadPalmHeader(file, raw)) return {};
   const TPDBHeader header = DecodeHeader(raw);
   switch (fieldIndex) {
   case 0: {
@@ -72,9 +78,9 @@ TFieldText GetHeaderText(const char16_t* path, int fieldIndex) {
   }
 }
 
-TDateTime GetHeaderDate(const char16_t* path, int fieldIndex) {
+TDateTime GetHeaderDate(const TFileName& file, int fieldIndex) {
   TPDBRawHeader raw;
-  if (!ReadHeader(path, raw)) return 0.0;
+  if (!ReadPalmHeader(file, raw)) return 0.0;
   const TPDBHeader header = DecodeHeader(raw);
   switch (fieldIndex) {
   case 3:

@@ -18,14 +18,15 @@ using TFieldText = TBoundedText<sizeof(TPDBRawHeader::Name) * MaxHostBytesPerByt
 
 // Fills `header` from the first 78 bytes of the file. False when the path is
 // too long, the file cannot be opened, or it holds fewer than 78 bytes.
-bool ReadHeader(const char16_t* path, TPDBRawHeader& header);
+bool ReadHeader(const TFileName& file, TPDBRawHeader& header);
 
 // The text of field 0, 1, 2, 6 or 7 as the host reads 8-bit text; empty for
-// any other index and for a file whose header cannot be read. The name is
+// any other index, for a file whose header cannot be read, and for a file
+// whose header shows another format. The name is
 // its name proper, then the NUL and the bytes after it as stored (which the
 // host never sees), then the suffix.
-TFieldText GetHeaderText(const char16_t* path, int fieldIndex);
+TFieldText GetHeaderText(const TFileName& file, int fieldIndex);
 
-// The day count of field 3, 4 or 5; 0.0 for any other index and for a file
-// whose header cannot be read.
-TDateTime GetHeaderDate(const char16_t* path, int fieldIndex);
+// The day count of field 3, 4 or 5; 0.0 for any other index and for the
+// files that give no text.
+TDateTime GetHeaderDate(const TFileName& file, int fieldIndex);

@@ -1,9 +1,11 @@
 #include "pdb/header.h"
 
+#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -75,6 +77,66 @@ TPDBHeader DecodeHeader(const TPDBRawHeader& raw) {
   header.NextRecordList = SignedLong(raw.NextRecordList);
   header.NumRecords = BigEndianWord(raw.NumRecords);
   return header;
+}
+
+namespace {
+
+// Microsoft's program databases (.pdb debug symbols) start with a signature
+// line and 0x1A. The current multi-stream format writes "MSF 7.00" and "DS"
+// in 32 bytes, padded with NULs; the older one "program database 2.00" and
+// "JG" in 44. A Palm header would need CR, LF and 0x1A in its name.
+constexpr std::string_view MsfSignature{"Microsoft C/C++ MSF 7.00\r\n\x1A"
+                                        "DS\0\0\0",
+                                        32};
+constexpr std::string_view ProgramDatabase200Signature{"Microsoft C/C++ program database 2.00\r\n\x1A"
+                                                       "JG\0\0",
+                                                       44};
+
+// .NET's portable PDBs are ECMA-335 metadata, which starts with its root:
+// the signature "BSJB", major and minor version 1 and 1 (16 bits each,
+// little-endian), then 32 reserved bits of 0. In a Palm name that would be
+// "BSJB" followed by the control characters 0x01, 0x00, 0x01.
+constexpr std::string_view MetadataRootStart{"BSJB\x01\0\x01\0\0\0\0\0", 12};
+
+// Text files given these extensions (Protein Data Bank structures in .pdb,
+// notes in .prc) hold printable ASCII, tabs and line ends only. A Palm
+// header never does: it holds binary numbers, and the link to a next record
+// list at offset 72 is 0 in every database written to a file.
+bool IsTextByte(std::uint8_t byte) {
+  return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+std::uint32_t LittleEndianLong(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// The 3D PRC format (ISO 14739-1) starts with "PRC" and two 32-bit
+// little-endian version numbers: the least version that reads the file,
+// then the version that wrote it (7094 and 8137 in the published
+// specifications), each below 65536. In a Palm name that would be "PRC" and
+// at most two more bytes, then a NUL, then bytes other than NUL in the rest
+// of the name field, which Palm OS and the desktop tools clear.
+bool IsPrcModel(const std::uint8_t* bytes) {
+  if (std::memcmp(bytes, "PRC", 3) != 0) return false;
+  const std::uint32_t readVersion = LittleEndianLong(bytes + 3);
+  const std::uint32_t authoringVersion = LittleEndianLong(bytes + 7);
+  return readVersion != 0 && readVersion <= authoringVersion && authoringVersion <= 0xFFFF;
+}
+
+bool StartsWith(const std::uint8_t* bytes, std::string_view signature) {
+  return std::memcmp(bytes, signature.data(), signature.size()) == 0;
+}
+
+} // namespace
+
+bool HoldsOtherFormat(const TPDBRawHeader& raw) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&raw);
+  if (StartsWith(bytes, MsfSignature) || StartsWith(bytes, ProgramDatabase200Signature) ||
+      StartsWith(bytes, MetadataRootStart) || IsPrcModel(bytes)) {
+    return true;
+  }
+  return std::all_of(bytes, bytes + PDBHeaderSize, IsTextByte);
 }
 
 TCalendarDate DateTimeToCalendarDate(TDateTime value) {

@@ -79,6 +79,11 @@ TDateTime PalmTimeToDateTime(std::uint32_t seconds);
 
 TPDBHeader DecodeHeader(const TPDBRawHeader& raw);
 
+// True when the 78 bytes show that the file is of another format that takes
+// the same extensions (debug symbols, text, 3D models): only positive
+// evidence counts, so that anything that could be a Palm database is read.
+bool HoldsOtherFormat(const TPDBRawHeader& raw);
+
 // A calendar date in the proleptic Gregorian calendar.
 struct TCalendarDate {
   int Year;

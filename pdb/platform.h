@@ -26,9 +26,20 @@ inline constexpr std::size_t MaxPathLength = PATH_MAX - 1;
 // of the system's full length on the stack.
 inline constexpr std::size_t StackPathUnits = 260;
 
-// Reads the first `size` bytes of the file named by the NUL-terminated UTF-16
-// `path`: one open, one read (more only when a read comes back short), one
-// close. True only when it is a regular file and all `size` bytes arrived.
+// A file name as the host gave it. `Utf16` is always there, NUL-terminated:
+// the extension test and the path rules read it. `Bytes` is the host's own
+// NUL-terminated 8-bit name when it gave one, or null. Linux names files in
+// bytes and opens these as they are: the charset's converters do not give
+// every name back as it was. Windows opens the UTF-16 form, which is the name
+// CreateFileA would open.
+struct TFileName {
+  const char16_t* Utf16;
+  const char* Bytes = nullptr;
+};
+
+// Reads the first `size` bytes of the file named by `name`: one open, one
+// read (more only when a read comes back short), one close. True only when
+// it is a regular file and all `size` bytes arrived.
 // Opened: a path of any length up to the system's limit (on Windows a drive
 // or UNC path of 260 units or more through its \\?\ form, made from the full
 // path, "\\?\GLOBALROOT\Device\HarddiskVolume..." paths included).
@@ -46,7 +57,7 @@ inline constexpr std::size_t StackPathUnits = 260;
 #if defined(__GNUC__) && !defined(__clang__)
 [[gnu::access(write_only, 2, 3)]] // lets fortified builds check the read against `size`
 #endif
-bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size);
+bool ReadFileStart(const TFileName& name, void* buffer, std::size_t size);
 
 // Converts a NUL-terminated 8-bit file name in the system's code page (on
 // Linux the charset of the locale, UTF-8 almost everywhere) to UTF-16.

@@ -152,7 +152,10 @@ bool Utf16ToLocale(const char16_t* path, std::size_t units, char* out, std::size
     if (error == 0) break;
     char16_t unit;
     std::memcpy(&unit, in, sizeof unit);
-    converted = error == EILSEQ && unit >= 0xDC80 && unit <= 0xDCFF && outLeft > 0;
+    // A letter the converter holds back (BIG5-HKSCS waits after Ê and ê for a
+    // combining mark) stood before the escaped byte: it goes out first.
+    converted = error == EILSEQ && unit >= 0xDC80 && unit <= 0xDCFF &&
+                IconvError(converter, nullptr, nullptr, &next, &outLeft) == 0 && outLeft > 0;
     if (converted) {
       *next++ = static_cast<char>(unit - 0xDC00);
       --outLeft;
@@ -242,10 +245,12 @@ std::size_t AsciiOnlyToUtf8(std::string_view bytes, char* out, std::size_t capac
 
 } // namespace
 
-bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
+// The host's own bytes when it gave them, else the UTF-16 name in the
+// locale's charset.
+bool ReadFileStart(const TFileName& name, void* buffer, std::size_t size) {
   char onStack[StackPathBytes];
   std::unique_ptr<char[]> onHeap;
-  const char* systemPath = PathForOpen(path, onStack, onHeap);
+  const char* systemPath = name.Bytes != nullptr ? name.Bytes : PathForOpen(name.Utf16, onStack, onHeap);
   if (systemPath == nullptr) return false;
 
   // Only regular files are opened. A FIFO's waiting bytes belong to its

@@ -99,13 +99,15 @@ std::u16string_view PathForOpen(const char16_t* path, char16_t (&onStack)[StackO
 
 } // namespace
 
-bool ReadFileStart(const char16_t* path, void* buffer, std::size_t size) {
+// The UTF-16 name alone: an 8-bit name's bytes are what Windows converts
+// into it.
+bool ReadFileStart(const TFileName& name, void* buffer, std::size_t size) {
   // A device is never opened: a serial port or the console can hold the open
   // or the read for ever, and a pipe's bytes belong to its reader. A path of
   // 260 units or more opens in its long form, which the old limit does not bind.
   char16_t onStack[StackOpenUnits];
   std::unique_ptr<char16_t[]> onHeap;
-  const std::u16string_view openPath = PathForOpen(path, onStack, onHeap);
+  const std::u16string_view openPath = PathForOpen(name.Utf16, onStack, onHeap);
   if (openPath.empty()) return false;
   // A file whose data is in the cloud or in offline storage is left there: a
   // column is not worth a download. Its attributes say so before it is
@@ -192,7 +194,8 @@ std::size_t Utf8ToHostCharset(std::string_view text, char* out, std::size_t capa
   char ansi[256];
   const int length = ::WideCharToMultiByte(CP_ACP, 0, wide, units, ansi, sizeof ansi, "?", nullptr);
   if (length <= 0) return 0;
-  const std::size_t count = HostCharsetCut(std::string_view(ansi, static_cast<std::size_t>(length)), capacity);
+  const std::size_t count =
+      HostCharsetCut(std::string_view(ansi, static_cast<std::size_t>(length)), capacity);
   std::copy_n(ansi, count, out);
   return count;
 }

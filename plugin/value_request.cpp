@@ -28,7 +28,7 @@ bool ContainsMarker(const char16_t* extension, std::size_t length, const char (&
   return false;
 }
 
-int AnswerDate(const char16_t* fileName, int fieldIndex, void* value, int size) {
+int AnswerDate(const TFileName& fileName, int fieldIndex, void* value, int size) {
   if (value == nullptr || size < static_cast<int>(sizeof(FieldDate))) return FieldEmpty;
   const TDateTime dateTime = GetHeaderDate(fileName, fieldIndex);
   if (dateTime == 0.0) return FieldEmpty;
@@ -39,7 +39,7 @@ int AnswerDate(const char16_t* fileName, int fieldIndex, void* value, int size) 
   return FieldTypeDate;
 }
 
-int AnswerText(const char16_t* fileName, int fieldIndex, void* value, int size) {
+int AnswerText(const TFileName& fileName, int fieldIndex, void* value, int size) {
   if (value == nullptr || size < 1) return FieldEmpty;
   const TFieldText text = GetHeaderText(fileName, fieldIndex);
   if (text.Length == 0) return FieldEmpty;
@@ -83,9 +83,9 @@ std::optional<int> AnswerWithoutName(int fieldIndex, int flags) {
   return std::nullopt;
 }
 
-int AnswerNamed(const char16_t* fileName, int fieldIndex, void* value, int size) {
+int AnswerNamed(const TFileName& fileName, int fieldIndex, void* value, int size) {
   // The extension is checked before the file is touched.
-  if (!ExtensionMatches(fileName)) return FieldDelayed;
+  if (!ExtensionMatches(fileName.Utf16)) return FieldDelayed;
   const bool isDate = std::find(DateFields.begin(), DateFields.end(), fieldIndex) != DateFields.end();
   return isDate ? AnswerDate(fileName, fieldIndex, value, size)
                 : AnswerText(fileName, fieldIndex, value, size);
@@ -95,17 +95,19 @@ int AnswerNamed(const char16_t* fileName, int fieldIndex, void* value, int size)
 
 int AnswerValueRequest(const char16_t* fileName, int fieldIndex, void* value, int size, int flags) {
   if (const auto early = AnswerWithoutName(fieldIndex, flags)) return *early;
-  return AnswerNamed(fileName, fieldIndex, value, size);
+  return AnswerNamed({fileName}, fieldIndex, value, size);
 }
 
 int AnswerValueRequest(const char* fileName, int fieldIndex, void* value, int size, int flags) {
   // Requests that are answered without the name need no conversion.
   if (const auto early = AnswerWithoutName(fieldIndex, flags)) return *early;
-  // A short name is converted on the stack, a longer one on the heap.
+  // The name in UTF-16 too: a short one converted on the stack, a longer one
+  // on the heap.
+  const char* bytes = fileName != nullptr ? fileName : "";
   char16_t name[StackPathUnits];
-  const std::size_t needed = SystemNameToUtf16(fileName != nullptr ? fileName : "", name, StackPathUnits);
-  if (needed < StackPathUnits) return AnswerNamed(name, fieldIndex, value, size);
+  const std::size_t needed = SystemNameToUtf16(bytes, name, StackPathUnits);
+  if (needed < StackPathUnits) return AnswerNamed({name, bytes}, fieldIndex, value, size);
   std::vector<char16_t> longName(needed + 1);
-  SystemNameToUtf16(fileName, longName.data(), longName.size());
-  return AnswerNamed(longName.data(), fieldIndex, value, size);
+  SystemNameToUtf16(bytes, longName.data(), longName.size());
+  return AnswerNamed({longName.data(), bytes}, fieldIndex, value, size);
 }

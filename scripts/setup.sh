@@ -20,7 +20,7 @@ packages=(
   g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user-static libc6:arm64 libc6:armhf
   lintian help2man
   googletest libbenchmark-dev libcli11-dev nlohmann-json3-dev
-  clang-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
+  clang-14 lld-14 libclang-rt-14-dev libfuzzer-14-dev valgrind
   file zip unzip python3
   doublecmd-plugins locales mmdebstrap
 )

@@ -38,8 +38,8 @@ TEST(Getters, AnswerOnlyTheirOwnFields) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Index);
-    EXPECT_EQ(Text(GetHeaderText(name.c_str(), c.Index)), c.Text);
-    EXPECT_EQ(GetHeaderDate(name.c_str(), c.Index), c.Date);
+    EXPECT_EQ(Text(GetHeaderText({name.c_str()}, c.Index)), c.Text);
+    EXPECT_EQ(GetHeaderDate({name.c_str()}, c.Index), c.Date);
   }
   fs::remove_all(folder);
 }
@@ -53,7 +53,7 @@ TEST(Getters, ReadOnlyTheFirst78Bytes) {
     SCOPED_TRACE(extra);
     const auto path = folder / "file.pdb";
     WritePalmFile(path, header, extra);
-    EXPECT_TRUE(ReadHeader(path.u16string().c_str(), raw));
+    EXPECT_TRUE(ReadHeader({path.u16string().c_str()}, raw));
     EXPECT_EQ(raw.NumRecords[1], 4);
   }
   fs::remove_all(folder);

@@ -214,4 +214,79 @@ TEST(DecodeHeader, TextsKeepTheirBytes) {
   }
 }
 
+// Other formats under the same extensions are told by positive evidence only:
+// each signature whole, or 78 bytes of text. Anything a Palm header could
+// hold is read.
+TEST(OtherFormats, AreToldByTheirSignaturesAlone) {
+  const std::string msf("Microsoft C/C++ MSF 7.00\r\n\x1A"
+                        "DS\0\0\0",
+                        32);
+  const std::string jg("Microsoft C/C++ program database 2.00\r\n\x1A"
+                       "JG\0\0",
+                       44);
+  const std::string root("BSJB\x01\0\x01\0\0\0\0\0\x0C\0\0\0PDB v1.0", 24);
+  const std::string text(78, 'A');
+  const auto prc = [](std::uint32_t readVersion, std::uint32_t authoringVersion) {
+    std::string bytes = "PRC";
+    for (const std::uint32_t version : {readVersion, authoringVersion}) {
+      for (int i = 0; i < 4; ++i) bytes += static_cast<char>(version >> (8 * i));
+    }
+    return bytes + "\x5C\x3A\x81\xD2";
+  };
+  const auto with = [](std::string bytes, std::size_t at, char value) {
+    bytes.replace(at, 1, 1, value);
+    return bytes;
+  };
+  struct Case {
+    const char* Label;
+    std::string Start; // the rest of the 78 bytes is NUL
+    bool Other;
+  };
+  const Case cases[] = {
+      {"78 NUL bytes", "", false},
+      {"a Palm header",
+       std::string(reinterpret_cast<const char*>(
+                       EncodeSampleHeader(
+                           {.Name = "MemoDB", .DBType = "DATA", .CreatorID = "memo", .NumRecords = 258})
+                           .data()),
+                   78),
+       false},
+      {"MSF 7.00", msf, true},
+      {"MSF 7.00 with a byte after its NULs", msf + "\x01", true},
+      {"MSF 7.00 but its last NUL", with(msf, 31, '\x01'), false},
+      {"MSF 7.00 but its first byte", with(msf, 0, 'm'), false},
+      {"program database 2.00", jg, true},
+      {"program database 2.00 but its last NUL", with(jg, 43, ' '), false},
+      {"metadata root", root, true},
+      {"metadata root of version 1.2", with(root, 6, '\x02'), false},
+      {"metadata root with reserved bits", with(root, 11, '\x01'), false},
+      {"a Palm name BSJB", "BSJB", false},
+      {"3D PRC 8137 8137", prc(8137, 8137), true},
+      {"3D PRC 7094 8137", prc(7094, 8137), true},
+      {"3D PRC 1 65535", prc(1, 65535), true},
+      {"3D PRC read version 0", prc(0, 8137), false},
+      {"3D PRC read version above the authoring one", prc(8138, 8137), false},
+      {"3D PRC authoring version 65536", prc(8137, 65536), false},
+      {"a Palm name PRC", "PRC", false},
+      {"a Palm name PRCx", "PRCx", false},
+      {"78 letters", text, true},
+      {"78 spaces", std::string(78, ' '), true},
+      {"78 tildes", std::string(78, '~'), true},
+      {"text with tab, CR and LF", with(with(with(text, 0, '\t'), 40, '\r'), 77, '\n'), true},
+      {"text but a NUL at 77", text.substr(0, 77), false},
+      {"text but a DEL", with(text, 50, '\x7F'), false},
+      {"text but 0x1F", with(text, 50, '\x1F'), false},
+      {"text but 0x80", with(text, 50, '\x80'), false},
+      {"text but 0x08", with(text, 50, '\x08'), false},
+      {"text but 0x0B", with(text, 50, '\x0B'), false},
+      {"text but 0x0C", with(text, 50, '\x0C'), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    TSampleBytes bytes{};
+    std::copy_n(c.Start.begin(), std::min(c.Start.size(), bytes.size()), bytes.begin());
+    EXPECT_EQ(HoldsOtherFormat(RawFrom(bytes)), c.Other);
+  }
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 // the plug-in: each gets its code, nothing is written outside the buffer
 // given, and nothing waits.
 #include "tests/support/asking.h"
+#include "tests/support/foreign_files.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,17 @@ TEST(BadInput, EveryCaseGetsItsCodeAndStaysInItsBuffer) {
           .WideFile = WideName(path),
           .NarrowFile = path.string(),
           .Index = static_cast<int>(size % 8)});
+  }
+  // Files of other formats under the same extensions, every field.
+  for (const auto& foreign : ForeignFiles()) {
+    const fs::path path = folder / foreign.FileName;
+    WriteBytes(path, reinterpret_cast<const std::uint8_t*>(foreign.Bytes.data()), foreign.Bytes.size());
+    for (int index = 0; index < 8; ++index) {
+      both({.Label = std::string(foreign.Label) + ", field " + std::to_string(index),
+            .WideFile = WideName(path),
+            .NarrowFile = path.string(),
+            .Index = index});
+    }
   }
   fs::create_directories(folder / "dir.pdb");
   both({.Label = "directory",

@@ -8,7 +8,10 @@
 
 #include <dlfcn.h>
 #include <iconv.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,6 +23,11 @@ namespace fs = std::filesystem;
 // A system without converters for the legacy code pages: with
 // KORVEL_NO_CONVERTERS set, the plug-in's iconv_open (bound to this
 // program's, which is exported) fails as it does there.
+// Both count what they did, so that a converter that is neither kept for the
+// next request nor closed shows.
+std::atomic<int> ConvertersOpened{0};
+std::atomic<int> ConvertersClosed{0};
+
 extern "C" iconv_t iconv_open(const char* to, const char* from) {
   if (std::getenv("KORVEL_NO_CONVERTERS") != nullptr) {
     errno = EINVAL;
@@ -27,7 +35,16 @@ extern "C" iconv_t iconv_open(const char* to, const char* from) {
   }
   using Open = iconv_t (*)(const char*, const char*);
   static const auto real = reinterpret_cast<Open>(::dlsym(RTLD_NEXT, "iconv_open"));
-  return real(to, from);
+  const iconv_t converter = real(to, from);
+  if (converter != reinterpret_cast<iconv_t>(-1)) ++ConvertersOpened;
+  return converter;
+}
+
+extern "C" int iconv_close(iconv_t converter) {
+  using Close = int (*)(iconv_t);
+  static const auto real = reinterpret_cast<Close>(::dlsym(RTLD_NEXT, "iconv_close"));
+  ++ConvertersClosed;
+  return real(converter);
 }
 
 namespace {
@@ -170,18 +187,64 @@ const TTextCase Cases[] = {
     {"latin1", "Cyrillic name in UTF-8", 0, "\xD0\x97\xD0\xB0\xD0\xBC", "???"},
     {"latin1", "undefined byte of 1252", 0, "Menu\x81!", "Menu?!"},
     {"latin1", "32 euro signs it lacks", 0, std::string(32, '\x80'), std::string(32, '?') + " "},
+    // BIG5 and BIG5-HKSCS, from Windows-950; GB18030, from Windows-936.
+    {"big5", "\xE8\xA8\x98\xE4\xBA\x8B\xE6\x9C\xAC", 0, "\xB0\x4F\xA8\xC6\xA5\xBB",
+     "\xB0\x4F\xA8\xC6\xA5\xBB"},
+    {"big5", "Chinese name in UTF-8", 0, "a\xE8\xA8\x98\xE4\xBA\x8B", "a\xB0\x4F\xA8\xC6"},
+    {"big5", "Latin letter it lacks", 0, "Caf\xC3\xA9", "Caf?"},
+    {"big5", "type code", 1,
+     "\xB0\x4F"
+     "AT",
+     "\xB0\x4F"
+     "AT "},
+    {"big5hkscs", "\xE8\xA8\x98\xE4\xBA\x8B", 0, "\xB0\x4F\xA8\xC6", "\xB0\x4F\xA8\xC6"},
+    // BIG5-HKSCS holds \xC3\x8A back, waiting for a combining mark: it goes out before the "?".
+    {"big5hkscs", "a letter kept back, then one it lacks", 0, "\xC3\x8A\xE0\xB8\x91", "\x88\x66?"},
+    {"big5hkscs", "two letters kept back", 0, "\xC3\x8A\xC3\x8A", "\x88\x66\x88\x66"},
+    {"big5hkscs", "type code", 1,
+     "\xB0\x4F"
+     "AT",
+     "\xB0\x4F"
+     "AT "},
+    {"gb18030", "\xE8\xAE\xB0\xE4\xBA\x8B\xE6\x9C\xAC", 0, "\xBC\xC7\xCA\xC2\xB1\xBE",
+     "\xBC\xC7\xCA\xC2\xB1\xBE"},
+    {"gb18030", "four bytes a letter", 0,
+     "Stra\xC3\x9F"
+     "e",
+     "Stra\x81\x30\x89\x38"
+     "e"},
+    {"gb18030", "Latin letter in UTF-8", 0, "Caf\xC3\xA9", "Caf\xA8\xA6"},
+    {"gb18030", "type code", 1,
+     "\xBC\xC7"
+     "AT",
+     "\xBC\xC7"
+     "AT "},
 };
 
-// Groups whose locale's charset is not UTF-8, and how many bytes a character
-// of it takes, told from its first byte.
+// Groups whose locale's charset is not UTF-8, and how many bytes the
+// character at `at` of a text in it takes.
 struct TCharsetGroup {
   const char* Group;
-  std::size_t (*CharacterLength)(unsigned char first);
+  std::size_t (*CharacterLength)(const std::string& text, std::size_t at);
 };
-std::size_t OneByte(unsigned char) { return 1; }
-std::size_t EucJpLength(unsigned char first) { return first < 0x80 ? 1 : first == 0x8F ? 3 : 2; }
-const TCharsetGroup CharsetGroups[] = {
-    {"cp1251", OneByte}, {"koi8r", OneByte}, {"latin1", OneByte}, {"eucjp", EucJpLength}};
+unsigned char ByteAt(const std::string& text, std::size_t at) {
+  return at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+}
+std::size_t OneByte(const std::string&, std::size_t) { return 1; }
+std::size_t EucJpLength(const std::string& text, std::size_t at) {
+  return ByteAt(text, at) < 0x80 ? 1 : ByteAt(text, at) == 0x8F ? 3 : 2;
+}
+std::size_t DoubleByteLength(const std::string& text, std::size_t at) {
+  return ByteAt(text, at) < 0x81 ? 1 : 2;
+}
+std::size_t Gb18030Length(const std::string& text, std::size_t at) {
+  if (ByteAt(text, at) < 0x81) return 1;
+  return ByteAt(text, at + 1) >= 0x30 && ByteAt(text, at + 1) <= 0x39 ? 4 : 2;
+}
+const TCharsetGroup CharsetGroups[] = {{"cp1251", OneByte},        {"koi8r", OneByte},
+                                       {"latin1", OneByte},        {"eucjp", EucJpLength},
+                                       {"big5", DoubleByteLength}, {"big5hkscs", DoubleByteLength},
+                                       {"gb18030", Gb18030Length}};
 
 const TCharsetGroup* CharsetGroup(const std::string& group) {
   for (const auto& entry : CharsetGroups) {
@@ -197,9 +260,7 @@ std::string WholeCharacters(const std::string& text, std::size_t limit, const TC
   if (limit >= text.size()) return text;
   if (charset != nullptr) {
     std::size_t kept = 0;
-    while (kept + charset->CharacterLength(static_cast<unsigned char>(text[kept])) <= limit) {
-      kept += charset->CharacterLength(static_cast<unsigned char>(text[kept]));
-    }
+    while (kept + charset->CharacterLength(text, kept) <= limit) kept += charset->CharacterLength(text, kept);
     return text.substr(0, kept);
   }
   std::size_t length = limit;
@@ -292,21 +353,28 @@ TEST_F(HostText, NumbersDatesAndEmptyNamesAreUnchanged) {
 
 // Where the locale's charset is not UTF-8, the host names its files in it
 // too: a name given in UTF-16 opens the file whose name is in that charset,
-// and so do the name's bytes through the 8-bit export.
+// and the name's bytes through the 8-bit export open that file as they are.
 TEST_F(HostText, FileNamesInTheLocalesCharsetOpen) {
   struct Case {
-    const char* Group; // "any": every locale of UTF-8
-    std::string Bytes; // the name on disk
-    std::u16string Wide;
+    const char* Group;   // "any": every locale of UTF-8
+    std::string Bytes;   // the name on disk
+    std::u16string Wide; // empty: no UTF-16 name gives these bytes back through the charset
   };
   const Case cases[] = {
       {"any", "Caf\xC3\xA9.pdb", u"Caf\u00E9.pdb"},
       {"cp1251", "\xC7\xE0\xEC\xE5\xF2\xEA\xE8.pdb", u"\u0417\u0430\u043C\u0435\u0442\u043A\u0438.pdb"},
       {"cp1251", "\x98.pdb",
        u"\xDC98.pdb"}, // a byte 1251 does not define, escaped as in names that are not UTF-8
+      {"cp1251", "\x80\xFF.pdb", u"\xDC80\xDCFF.pdb"}, // the first and last escaped byte
       {"koi8r", "\xFA\xC1\xCD\xC5\xD4\xCB\xC9.pdb", u"\u0417\u0430\u043C\u0435\u0442\u043A\u0438.pdb"},
       {"eucjp", "\xA5\xE1\xA5\xE2.pdb", u"\u30E1\u30E2.pdb"},
       {"latin1", "Caf\xE9.pdb", u"Caf\u00E9.pdb"},
+      {"big5", "\xB0\x4F.pdb", u"\u8A18.pdb"},
+      {"big5", "\xA2\xCC.pdb", u""},                          // U+5341, which goes back as A4 51
+      {"big5hkscs", "\xA2\x7E.pdb", u""},                     // U+256D, which goes back as F9 FA
+      {"big5hkscs", "\x88\x66\xFF.pdb", u"\u00CA\xDCFF.pdb"}, // a letter held back, then an escaped byte
+      {"gb18030", "\xBC\xC7.pdb", u"\u8BB0.pdb"},
+      {"gb18030", "\x95\x32\x90\x31.pdb", u""}, // U+20087, which goes back as FE 51
   };
   const bool utf8 = CharsetGroup(Group) == nullptr;
   int checked = 0;
@@ -317,20 +385,49 @@ TEST_F(HostText, FileNamesInTheLocalesCharsetOpen) {
     header.Name = "Named";
     const fs::path path = Folder / c.Bytes;
     WritePalmFile(path, header);
-    const TWideName wide = WideName(Folder.u16string() + u"/" + c.Wide);
     char buffer[64] = {};
-    ASSERT_EQ(LoadedPlugin().GetValueW(wide.data(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
-    EXPECT_STREQ(buffer, "Named");
+    if (!c.Wide.empty()) {
+      const TWideName wide = WideName(Folder.u16string() + u"/" + c.Wide);
+      ASSERT_EQ(LoadedPlugin().GetValueW(wide.data(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
+      EXPECT_STREQ(buffer, "Named");
+    }
     std::memset(buffer, 0, sizeof buffer);
     ASSERT_EQ(LoadedPlugin().GetValue(path.c_str(), 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
     EXPECT_STREQ(buffer, "Named");
     ++checked;
   }
   EXPECT_GT(checked, 0) << "no case for group " << Group;
+
+  // A character the charset lacks names no file: not the one named by what
+  // comes before it.
+  TSampleHeader header;
+  header.Name = "Cut";
+  WritePalmFile(Folder / "cut", header);
+  const TWideName lacking = WideName(Folder.u16string() + u"/cut\u2713.pdb");
+  EXPECT_EQ(AskW(lacking, 0).Result, FieldEmpty);
+
+  // An 8-bit name that ends where readable memory ends is read no further,
+  // whatever bytes of it the charset lacks.
+  const long page = ::sysconf(_SC_PAGESIZE);
+  void* pages = ::mmap(nullptr, 2 * static_cast<std::size_t>(page), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  ASSERT_EQ(::mprotect(static_cast<char*>(pages) + page, static_cast<std::size_t>(page), PROT_NONE), 0);
+  const std::string edge = (Folder / "edge\x98\xFF.pdb").string();
+  WritePalmFile(edge, header);
+  char* name = static_cast<char*>(pages) + page - static_cast<long>(edge.size()) - 1;
+  std::memcpy(name, edge.c_str(), edge.size() + 1);
+  char buffer[64] = {};
+  EXPECT_EQ(LoadedPlugin().GetValue(name, 0, 0, buffer, sizeof buffer, 0), FieldTypeString);
+  EXPECT_STREQ(buffer, "Cut");
+  ::munmap(pages, 2 * static_cast<std::size_t>(page));
 }
 
 // Converters are shared between requests without a lock: threads that
-// convert at once must each get their own file's text.
+// convert at once must each get their own file's text. The files' names hold
+// a byte that is no character of UTF-8 and some legacy charsets, so that the
+// names are converted too, through both exports. Afterwards every converter
+// opened is closed or kept, one of each kind, for the next request.
 TEST_F(HostText, ThreadsConvertingAtOnceGetTheirOwnTexts) {
   std::vector<const TTextCase*> names;
   for (const auto& c : Cases) {
@@ -338,27 +435,42 @@ TEST_F(HostText, ThreadsConvertingAtOnceGetTheirOwnTexts) {
   }
   ASSERT_GE(names.size(), 2u);
   std::vector<TWideName> paths;
+  std::vector<std::string> narrowPaths;
   for (std::size_t i = 0; i < names.size(); ++i) {
     TSampleHeader header;
     header.Name = names[i]->Stored;
-    const fs::path path = Folder / ("thread" + std::to_string(i) + ".pdb");
-    WritePalmFile(path, header);
-    paths.push_back(WideName(path));
+    const std::string file = "thread" + std::to_string(i);
+    narrowPaths.push_back((Folder / (file + "\xA9.pdb")).string());
+    WritePalmFile(narrowPaths.back(), header);
+    paths.push_back(
+        WideName(Folder.u16string() + u"/" + std::u16string(file.begin(), file.end()) + u"\xDCA9.pdb"));
   }
+  const auto ask = [&](std::size_t which, bool wide) {
+    char buffer[128] = {};
+    const int result =
+        wide ? LoadedPlugin().GetValueW(paths[which].data(), 0, 0, buffer, sizeof buffer, 0)
+             : LoadedPlugin().GetValue(narrowPaths[which].c_str(), 0, 0, buffer, sizeof buffer, 0);
+    return result == FieldTypeString && names[which]->Shown == buffer;
+  };
   std::vector<int> wrong(4, 0);
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < wrong.size(); ++t) {
     threads.emplace_back([&, t] {
       for (std::size_t i = 0; i < 2000; ++i) {
-        const std::size_t which = (i + t) % names.size();
-        char buffer[128] = {};
-        const int result = LoadedPlugin().GetValueW(paths[which].data(), 0, 0, buffer, sizeof buffer, 0);
-        if (result != FieldTypeString || names[which]->Shown != buffer) ++wrong[t];
+        if (!ask((i + t) % names.size(), (i / names.size()) % 2 == 0)) ++wrong[t];
       }
     });
   }
   for (auto& thread : threads) thread.join();
   for (std::size_t t = 0; t < wrong.size(); ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
+
+  constexpr int ConverterKinds = 5; // header text from the handheld's code page, to the locale's charset,
+                                    // cut in it; names to and from it
+  EXPECT_LE(ConvertersOpened - ConvertersClosed, ConverterKinds) << "converters neither kept nor closed";
+  const int opened = ConvertersOpened;
+  for (std::size_t i = 0; i < 4 * names.size(); ++i) EXPECT_TRUE(ask(i % names.size(), i % 2 == 0));
+  EXPECT_EQ(ConvertersOpened, opened)
+      << "a request in one thread opened a converter instead of taking the kept one";
 }
 
 } // namespace

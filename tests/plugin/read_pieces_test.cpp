@@ -32,6 +32,7 @@ struct TReadScript {
   std::size_t StopAfter = 0; // after this many,
   int StopWith = 0;          // failing with this errno, or with end of file when 0
   int OpenInterrupts = 0;    // opens that fail with EINTR before one goes through
+  int OpenFailsWith = 0; // then the open fails with this errno (after stat() found a regular file); 0: never
 };
 
 std::atomic<bool> Armed{false};
@@ -82,6 +83,10 @@ extern "C" int open64(const char* path, int flags, ...) {
   if (Armed.load() && Script.OpenInterrupts > 0) {
     --Script.OpenInterrupts;
     errno = EINTR;
+    return -1;
+  }
+  if (Armed.load() && Script.OpenFailsWith != 0) {
+    errno = Script.OpenFailsWith;
     return -1;
   }
   return real(path, flags, mode);
@@ -183,6 +188,8 @@ TEST_F(ReadPieces, HeadersThatNeverArriveWholeAreEmpty) {
       {"end of file after 77 bytes", {.Piece = 7, .Stops = true, .StopAfter = 77, .StopWith = 0}, 12},
       {"end of file at once", {.Stops = true, .StopAfter = 0, .StopWith = 0}, 1},
       {"EIO after 1 byte", {.Piece = 1, .Stops = true, .StopAfter = 1, .StopWith = EIO}, 2},
+      {"an open that fails", {.OpenFailsWith = EACCES}, 0},
+      {"an open interrupted, then failing", {.OpenInterrupts = 1, .OpenFailsWith = EMFILE}, 0},
       // End of file does not set errno: an EINTR before it must not keep the loop going.
       {"EINTR, then end of file after 77 bytes",
        {.Piece = 7, .InterruptEvery = 1, .Stops = true, .StopAfter = 77, .StopWith = 0},
