@@ -266,6 +266,7 @@ TEST(OtherFormats, AreToldByTheirSignaturesAlone) {
       {"3D PRC 1 65535", prc(1, 65535), true},
       {"3D PRC read version 0", prc(0, 8137), false},
       {"3D PRC read version above the authoring one", prc(8138, 8137), false},
+      {"3D PRC read version 256, authoring 255", prc(256, 255), false},
       {"3D PRC authoring version 65536", prc(8137, 65536), false},
       {"a Palm name PRC", "PRC", false},
       {"a Palm name PRCx", "PRCx", false},

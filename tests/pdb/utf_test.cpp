@@ -176,6 +176,24 @@ TEST(Utf, TellsUtf8FromOtherBytes) {
     SCOPED_TRACE(c.Label);
     EXPECT_EQ(IsValidUtf8(c.Text), c.Valid);
   }
+  // One character at a time: its length and code point, 0 for no character.
+  const struct {
+    std::string_view Text;
+    std::size_t Length;
+    char32_t CodePoint;
+  } characters[] = {{"A!", 1, U'A'},
+                    {"\x7F", 1, 0x7F},
+                    {"\xC3\xA9!", 2, 0xE9},
+                    {"\xE2\x82\xAC", 3, 0x20AC},
+                    {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF},
+                    {"\xFF", 0, 0}};
+  for (const auto& c : characters) {
+    char32_t codePoint = 0;
+    EXPECT_EQ(DecodeUtf8(c.Text, codePoint), c.Length);
+    if (c.Length > 0) {
+      EXPECT_EQ(codePoint, c.CodePoint);
+    }
+  }
   // Only the bytes of the view count.
   const std::string stray = "\xC3\xA9\xFF";
   EXPECT_TRUE(IsValidUtf8(std::string_view(stray).substr(0, 2)));

@@ -58,6 +58,7 @@ TEST(WindowsPath, TheDeviceNamespaceAndServerPipes) {
       {u"\\\\?\\a:\\memo.pdb", false},
       {u"\\\\?\\Z:\\memo.pdb", false},
       {u"\\\\?\\UNC\\server\\share\\memo.pdb", false},
+      {u"\\\\?\\UNC\\", false}, // the root of every share, no server's pipe
       {u"\\\\?\\Volume{0f0e0d0c-0000-0000-0000-000000000000}\\memo.pdb", false},
       {u"\\\\server\\share\\aux.pdb", false},
       {u"\\\\server\\pipes\\x.pdb", false},

@@ -403,8 +403,16 @@ TEST_F(HostText, FileNamesInTheLocalesCharsetOpen) {
   TSampleHeader header;
   header.Name = "Cut";
   WritePalmFile(Folder / "cut", header);
-  const TWideName lacking = WideName(Folder.u16string() + u"/cut\u2713.pdb");
-  EXPECT_EQ(AskW(lacking, 0).Result, FieldEmpty);
+  WritePalmFile(Folder / "cut\x7F.pdb", header);
+  // Nor does a lone surrogate that stands for no byte, just outside the escapes.
+  for (const char16_t* name : {u"/cut\u2713.pdb", u"/cut\xDC7F.pdb", u"/cut\xDD00.pdb"}) {
+    EXPECT_EQ(AskW(WideName(Folder.u16string() + name), 0).Result, FieldEmpty);
+  }
+  // A long name through the 8-bit export: its extension is found at its end.
+  fs::create_directories(Folder / std::string(150, 'x'));
+  const std::string longName = (Folder / std::string(150, 'x') / (std::string(150, 'x') + ".pdb")).string();
+  WritePalmFile(longName, header);
+  ExpectText(Ask8(longName.c_str(), 0), "Cut");
 
   // An 8-bit name that ends where readable memory ends is read no further,
   // whatever bytes of it the charset lacks.
