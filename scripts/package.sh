@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Builds the install packages into dist/ (or the folder given):
-#   wdx_Korvel-VERSION-windows.zip         32-bit DLL as wdx_Korvel.wdx, 64-bit DLL as wdx_Korvel.wdx64
-#   wdx_Korvel-VERSION-linux-ARCH.tar.gz   the ELF library as wdx_Korvel.wdx (x86_64, aarch64, armhf)
-# each with the pluginst.inf by which a host installs the plug-in from the
-# archive, and the licence (LICENSE.txt with Windows line ends in the zip);
+#   wdx_Korvel-VERSION-windows.zip         32-bit DLL as wdx_Korvel.wdx, 64-bit DLL as wdx_Korvel.wdx64,
+#                                          wdxprobe.exe (32-bit) and wdxprobe64.exe to load each,
+#                                          palm-samples.exe (32-bit, for every Windows)
+#   wdx_Korvel-VERSION-linux-ARCH.tar.gz   the ELF library as wdx_Korvel.wdx, wdxprobe and
+#                                          palm-samples (x86_64, aarch64, armhf)
+# each with the field names' translations (wdx_Korvel.lng, beside the
+# plug-in, where Double Commander looks for them), the pluginst.inf by which a
+# host installs the plug-in from the archive, and the licence (LICENSE.txt,
+# pluginst.inf and the translations with Windows line ends in the zip);
 #   wdx-korvel_VERSION_ARCH.deb            Debian packages (amd64, arm64, armhf): the
-#     plug-in where Double Commander keeps packaged plug-ins, wdxprobe and
-#     palm-samples with their manual pages, the copyright and the change log.
+#     plug-in and its translations where Double Commander keeps packaged
+#     plug-ins, wdxprobe and palm-samples with their manual pages, the
+#     copyright and the change log.
 # The same commit always gives the same bytes: timestamps are the commit's,
 # names are sorted, owners are zeroed, and the DLLs carry no timestamp.
 #
@@ -37,15 +43,23 @@ mkdir -p "$dist"
 stamp() { find "$1" -exec touch -h -d "@$epoch" {} +; }
 inf() { sed "s/@VERSION@/$version/" packaging/pluginst.inf.in; }
 
-# The manual pages, made from the programs' own --help by help2man (the
-# programs of this machine: the text is the same on every processor).
+# The manual pages: the options from the programs' own --help, by help2man
+# (the programs of this machine: the text is the same on every processor),
+# with the description, output, examples and references of
+# packaging/man/PROGRAM.h2m; the exit codes that close --help become a
+# section of their own.
 manuals() {
   build linux wdxprobe palm-samples
   mkdir -p "$stage/man"
-  help2man -N --name "show the values a content plug-in gives for files" build/linux/tools/wdxprobe |
-    gzip -n -9 >"$stage/man/wdxprobe.1.gz"
-  help2man -N --name "write sample Palm OS databases" build/linux/tools/palm-samples |
-    gzip -n -9 >"$stage/man/palm-samples.1.gz"
+  local program name
+  for program in wdxprobe palm-samples; do
+    case $program in
+    wdxprobe) name="show the values a content plug-in gives for files" ;;
+    palm-samples) name="write sample Palm OS databases" ;;
+    esac
+    help2man -N --name "$name" --include "packaging/man/$program.h2m" "build/linux/tools/$program" |
+      sed 's/^\.SS "Exit status:"$/.SH "EXIT STATUS"/' | gzip -n -9 >"$stage/man/$program.1.gz"
+  done
 }
 
 # The lowest C library version any of the ELF files asks for.
@@ -56,24 +70,26 @@ libc_needed() {
 linux_packages() { # preset
   linux_architecture "$1"
   build "$preset" wdx_Korvel wdxprobe palm-samples
+  local tools="$stage/$preset-tools"
+  mkdir -p "$tools"
+  install -m 755 "build/$preset/tools/wdxprobe" "build/$preset/tools/palm-samples" "$tools/"
+  "$triplet-strip" --remove-section=.comment --strip-unneeded "$tools/"*
 
   local tree="$stage/$preset-tar"
   mkdir -p "$tree"
   inf >"$tree/pluginst.inf"
-  cp "build/$preset/wdx_Korvel.wdx" "$tree/wdx_Korvel.wdx"
-  cp LICENSE "$tree/LICENSE"
-  chmod 644 "$tree"/*
+  install -m 644 "build/$preset/wdx_Korvel.wdx" packaging/wdx_Korvel.lng LICENSE "$tree/"
+  install -m 755 "$tools/"* "$tree/"
   stamp "$tree"
   local tarball="$dist/wdx_Korvel-$version-linux-$archive.tar.gz"
   tar -C "$tree" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner --format=gnu \
-    -cf - LICENSE pluginst.inf wdx_Korvel.wdx | gzip -n -9 >"$tarball"
+    -cf - LICENSE palm-samples pluginst.inf wdx_Korvel.lng wdx_Korvel.wdx wdxprobe | gzip -n -9 >"$tarball"
   echo "$tarball"
 
   local deb="$stage/$preset-deb" doc="usr/share/doc/wdx-korvel"
   mkdir -p "$deb/DEBIAN" "$deb/usr/bin" "$deb/usr/lib/doublecmd/plugins/wdx/korvel" "$deb/usr/share/man/man1" "$deb/$doc"
-  install -m 644 "build/$preset/wdx_Korvel.wdx" "$deb/usr/lib/doublecmd/plugins/wdx/korvel/"
-  install -m 755 "build/$preset/tools/wdxprobe" "build/$preset/tools/palm-samples" "$deb/usr/bin/"
-  "$triplet-strip" --remove-section=.comment --strip-unneeded "$deb/usr/bin/"*
+  install -m 644 "build/$preset/wdx_Korvel.wdx" packaging/wdx_Korvel.lng "$deb/usr/lib/doublecmd/plugins/wdx/korvel/"
+  install -m 755 "$tools/"* "$deb/usr/bin/"
   install -m 644 "$stage/man/"*.1.gz "$deb/usr/share/man/man1/"
   local maintainer
   maintainer=$(sed -n 's/^Maintainer: //p' packaging/debian/control.in)
@@ -98,20 +114,26 @@ linux_packages() { # preset
 }
 
 windows_package() {
-  build windows-x64 wdx_Korvel
-  build windows-x86 wdx_Korvel
+  build windows-x64 wdx_Korvel wdxprobe
+  build windows-x86 wdx_Korvel wdxprobe palm-samples
   local tree="$stage/windows"
   mkdir -p "$tree"
   inf | sed 's/$/\r/' >"$tree/pluginst.inf"
+  sed 's/$/\r/' packaging/wdx_Korvel.lng >"$tree/wdx_Korvel.lng"
+  sed 's/$/\r/' LICENSE >"$tree/LICENSE.txt"
+  # Each wdxprobe loads the DLL of its own width, named as Double Commander names them.
   cp build/windows-x86/wdx_Korvel.wdx "$tree/wdx_Korvel.wdx"
   cp build/windows-x64/wdx_Korvel.wdx "$tree/wdx_Korvel.wdx64"
-  sed 's/$/\r/' LICENSE >"$tree/LICENSE.txt"
+  cp build/windows-x86/tools/wdxprobe.exe "$tree/wdxprobe.exe"
+  cp build/windows-x64/tools/wdxprobe.exe "$tree/wdxprobe64.exe"
+  cp build/windows-x86/tools/palm-samples.exe "$tree/palm-samples.exe"
   chmod 644 "$tree"/*
   stamp "$tree"
   local zip_file="$dist/wdx_Korvel-$version-windows.zip"
   rm -f "$zip_file"
   # zip stores local time: fix the zone so that every machine writes the same.
-  (cd "$tree" && TZ=UTC zip -q -X -D "$zip_file" LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64)
+  (cd "$tree" && TZ=UTC zip -q -X -D "$zip_file" LICENSE.txt palm-samples.exe pluginst.inf wdx_Korvel.lng \
+    wdx_Korvel.wdx wdx_Korvel.wdx64 wdxprobe.exe wdxprobe64.exe)
   echo "$zip_file"
 }
 

@@ -30,12 +30,17 @@ done
 version=$(project_version linux)
 [ -n "$version" ] || fail "CMake wrote no version"
 zip_file=$(ls "$work"/first/*-windows.zip)
-[ "$(unzip -Z1 "$zip_file" | sort | tr '\n' ' ')" = "LICENSE.txt pluginst.inf wdx_Korvel.wdx wdx_Korvel.wdx64 " ] ||
-  fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
+[ "$(unzip -Z1 "$zip_file" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE.txt palm-samples.exe pluginst.inf wdx_Korvel.lng \
+wdx_Korvel.wdx wdx_Korvel.wdx64 wdxprobe.exe wdxprobe64.exe " ] || fail "unexpected zip content: $(unzip -Z1 "$zip_file")"
 mkdir -p "$work/windows"
 unzip -q "$zip_file" -d "$work/windows"
-file -b "$work/windows/wdx_Korvel.wdx" | grep -q 'PE32 executable (DLL).*Intel 80386' || fail "wdx_Korvel.wdx is not a 32-bit DLL"
-file -b "$work/windows/wdx_Korvel.wdx64" | grep -q 'PE32+ executable (DLL).*x86-64' || fail "wdx_Korvel.wdx64 is not a 64-bit DLL"
+for entry in "wdx_Korvel.wdx=PE32 executable (DLL).*Intel 80386" "wdx_Korvel.wdx64=PE32+ executable (DLL).*x86-64" \
+  "wdxprobe.exe=PE32 executable (console) Intel 80386" "wdxprobe64.exe=PE32+ executable (console) x86-64" \
+  "palm-samples.exe=PE32 executable (console) Intel 80386"; do
+  file -b "$work/windows/${entry%%=*}" | grep -q "^${entry#*=}" ||
+    fail "the zip's ${entry%%=*} is not ${entry#*=}: $(file -b "$work/windows/${entry%%=*}")"
+done
+tr -d '\r' <"$work/windows/wdx_Korvel.lng" | cmp -s - packaging/wdx_Korvel.lng || fail "the zip's wdx_Korvel.lng differs from the tree's"
 
 # Per Linux architecture, what `file` says of its ELF files.
 declare -A elf=([amd64]="64-bit LSB .*, x86-64" [arm64]="64-bit LSB .*, ARM aarch64" [armhf]="32-bit LSB .*, ARM, EABI5")
@@ -45,19 +50,24 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   linux_architecture "$architecture"
   arch=$archive machine=${elf[$debian]}
   tar_file=$work/first/wdx_Korvel-$version-linux-$arch.tar.gz
-  [ "$(tar -tzf "$tar_file" | sort | tr '\n' ' ')" = "LICENSE pluginst.inf wdx_Korvel.wdx " ] ||
-    fail "unexpected content of $(basename "$tar_file"): $(tar -tzf "$tar_file")"
+  [ "$(tar -tzf "$tar_file" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE palm-samples pluginst.inf wdx_Korvel.lng \
+wdx_Korvel.wdx wdxprobe " ] || fail "unexpected content of $(basename "$tar_file"): $(tar -tzf "$tar_file")"
   mkdir -p "$work/linux-$arch"
   tar -xzf "$tar_file" -C "$work/linux-$arch"
-  file -b "$work/linux-$arch/wdx_Korvel.wdx" | grep -q "^ELF $machine" ||
-    fail "the $arch wdx_Korvel.wdx is not an ELF library for $debian: $(file -b "$work/linux-$arch/wdx_Korvel.wdx")"
+  for shipped in wdx_Korvel.wdx wdxprobe palm-samples; do
+    file -b "$work/linux-$arch/$shipped" | grep -q "^ELF $machine" ||
+      fail "the $arch $shipped is not an ELF file for $debian: $(file -b "$work/linux-$arch/$shipped")"
+  done
+  [ -x "$work/linux-$arch/wdxprobe" ] && [ -x "$work/linux-$arch/palm-samples" ] || fail "the $arch programs are not executable"
   infs+=("$work/linux-$arch/pluginst.inf")
   cmp -s "$work/linux-$arch/LICENSE" LICENSE || fail "the $arch archive's LICENSE differs from the tree's"
+  cmp -s "$work/linux-$arch/wdx_Korvel.lng" packaging/wdx_Korvel.lng || fail "the $arch archive's wdx_Korvel.lng differs"
 
   # The Debian package: exactly these files, the same plug-in, ELF files of its architecture.
   deb=$work/first/wdx-korvel_${version}_$debian.deb
   listed=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sed 's| \./| |' | sort)
-  want="-rw-r--r-- root/root usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx
+  want="-rw-r--r-- root/root usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.lng
+-rw-r--r-- root/root usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx
 -rw-r--r-- root/root usr/share/doc/wdx-korvel/changelog.gz
 -rw-r--r-- root/root usr/share/doc/wdx-korvel/copyright
 -rw-r--r-- root/root usr/share/man/man1/palm-samples.1.gz
@@ -69,12 +79,21 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$(basename "$deb") says version $(dpkg-deb -f "$deb" Version)"
   dpkg-deb -x "$deb" "$work/deb-$debian"
   root=$work/deb-$debian
-  cmp -s "$root/usr/lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx" "$work/linux-$arch/wdx_Korvel.wdx" ||
-    fail "the $debian package's plug-in differs from the $arch archive's"
+  for shipped in lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.wdx lib/doublecmd/plugins/wdx/korvel/wdx_Korvel.lng \
+    bin/wdxprobe bin/palm-samples; do
+    cmp -s "$root/usr/$shipped" "$work/linux-$arch/$(basename "$shipped")" ||
+      fail "the $debian package's $(basename "$shipped") differs from the $arch archive's"
+  done
   for program in wdxprobe palm-samples; do
     file -b "$root/usr/bin/$program" | grep -q "^ELF $machine" || fail "$debian: /usr/bin/$program is not an ELF program for $debian"
     zcat "$root/usr/share/man/man1/$program.1.gz" | grep -q "^\.TH $(tr a-z A-Z <<<"$program") \"1\" .* \"$program $version\"" ||
       fail "$debian: the manual page of $program is not its own of version $version"
+    for section in DESCRIPTION "EXIT STATUS" EXAMPLES "SEE ALSO"; do
+      zcat "$root/usr/share/man/man1/$program.1.gz" | grep -qE "^\.SH \"?$section\"?$" ||
+        fail "$debian: the manual page of $program has no $section"
+    done
+    ! zcat "$root/usr/share/man/man1/$program.1.gz" | grep -qE 'REQUIRED|UINT|TEXT \.\.\.' ||
+      fail "$debian: the manual page of $program shows the option parser's types"
   done
 done
 timeout 600 lintian --fail-on error,warning "$work"/first/*.deb >"$work/lintian.txt" 2>&1 ||
@@ -104,10 +123,10 @@ for entry in "${versions[@]}"; do
 done
 echo "ok: version $version everywhere, the licence in every archive"
 
-# Loaded from the unpacked archives, each plug-in gives exactly the expected values.
+# Loaded from the unpacked archives by the archive's own wdxprobe, each
+# plug-in gives exactly the expected values for the archive's own samples.
 expected="$source_dir/tests/tools/wdxprobe/samples.expected.jsonl"
-build/linux/tools/palm-samples "$work/samples"
-for preset in windows-x64 windows-x86; do build_preset "$preset" wdxprobe >/dev/null; done
+"$work/linux-x86_64/palm-samples" "$work/samples" >/dev/null
 check() { # label, command...
   local label=$1 status=0
   shift
@@ -123,7 +142,6 @@ check() { # label, command...
   echo "ok: $label"
 }
 plugin_dir=usr/lib/doublecmd/plugins/wdx/korvel
-check linux "$source_dir/build/linux/tools/wdxprobe" "$work/linux-x86_64/wdx_Korvel.wdx"
 # Each Debian package installed as a user installs it, where this test may
 # (as root, not over an installed copy, and for ARM where that architecture's
 # C library is installed: multiarch), then removed again; otherwise
@@ -132,6 +150,7 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   linux_architecture "$architecture"
   run=()
   [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
+  check "archive-$archive" "${run[@]}" "$work/linux-$archive/wdxprobe" "$work/linux-$archive/wdx_Korvel.wdx"
   deb=$work/first/wdx-korvel_${version}_$debian.deb
   if [ "$(id -u)" -ne 0 ] || dpkg-query -W wdx-korvel >/dev/null 2>&1 || ! installed "libc6:$debian"; then
     check "unpacked-$debian" "${run[@]}" "$work/deb-$debian/usr/bin/wdxprobe" "$work/deb-$debian/$plugin_dir/wdx_Korvel.wdx"
@@ -152,7 +171,18 @@ for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
   echo "ok: $debian installed with dpkg -i, values given, removed"
 done
 WINEPREFIX="$source_dir/build/windows-x64/wineprefix" check windows-x64 \
-  "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x64/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx64"
+  "$source_dir/scripts/wine.sh" "$work/windows/wdxprobe64.exe" "$work/windows/wdx_Korvel.wdx64"
 WINEPREFIX="$source_dir/build/windows-x86/wineprefix" check windows-x86 \
-  "$source_dir/scripts/wine.sh" "$source_dir/build/windows-x86/tools/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx"
+  "$source_dir/scripts/wine.sh" "$work/windows/wdxprobe.exe" "$work/windows/wdx_Korvel.wdx"
+# The zip's palm-samples.exe writes the same samples, byte for byte.
+status=0
+(cd "$work" && WINEPREFIX="$source_dir/build/windows-x86/wineprefix" timeout 300 "$source_dir/scripts/wine.sh" \
+  "$work/windows/palm-samples.exe" windows-samples) >/dev/null || status=$?
+if [ $status -eq 77 ]; then
+  echo "windows palm-samples.exe: not run"
+else
+  [ $status -eq 0 ] || fail "the zip's palm-samples.exe: exit status $status"
+  diff -r "$work/samples" "$work/windows-samples" >/dev/null || fail "the zip's palm-samples.exe writes other samples"
+  echo "ok: the zip's palm-samples.exe"
+fi
 rm -rf "$work"

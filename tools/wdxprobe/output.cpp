@@ -118,7 +118,7 @@ void PrintTable(const std::vector<TColumn>& columns, const TResults& results, st
   for (const auto& column : columns) add(column.Title);
   std::string value;
   for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
-    add(results.Jobs[job].Path);
+    add(Utf8NameFromSystem(results.Jobs[job].Path));
     for (std::size_t column = 0; column < columns.size(); ++column) {
       value.clear();
       AppendCell(value, results, job, column);
@@ -153,7 +153,7 @@ void PrintCsv(const std::vector<TColumn>& columns, const TResults& results, std:
   out += "\r\n";
   std::string cell;
   for (std::size_t job = 0; job < results.Jobs.size(); ++job) {
-    AppendCsvField(out, results.Jobs[job].Path);
+    AppendCsvField(out, Utf8NameFromSystem(results.Jobs[job].Path));
     for (std::size_t column = 0; column < columns.size(); ++column) {
       out += ',';
       cell.clear();
@@ -192,7 +192,7 @@ void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std
       values.push_back(entry);
     }
     std::string file;
-    AppendValidUtf8(file, results.Jobs[job].Path);
+    AppendValidUtf8(file, Utf8NameFromSystem(results.Jobs[job].Path));
     const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
     AppendJsonEscapingControls(out, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     out += '\n';

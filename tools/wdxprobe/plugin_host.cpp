@@ -131,7 +131,13 @@ bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TConte
 #if defined(_WIN32)
   plugin.Module = reinterpret_cast<void*>(::LoadLibraryW(path.c_str()));
   if (plugin.Module == nullptr) {
-    error = "cannot load " + path.string() + ": Windows error " + std::to_string(::GetLastError());
+    const DWORD code = ::GetLastError();
+    error = "cannot load " + path.string() + ": Windows error " + std::to_string(code);
+    // The one users meet: a DLL of the other width, as a 64-bit host meets a 32-bit plug-in.
+    if (code == ERROR_BAD_EXE_FORMAT) {
+      error += sizeof(void*) == 8 ? ", not a 64-bit DLL (wdxprobe.exe loads 32-bit ones)"
+                                  : ", not a 32-bit DLL (wdxprobe64.exe loads 64-bit ones)";
+    }
     return false;
   }
 #else

@@ -76,6 +76,16 @@ void SetPluginFileName(TPluginFileName& name, const std::string& systemPath);
 // a byte that charset does not define as U+FFFD.
 std::string Utf8FromSystem(std::string_view text);
 
+// A file name held as this program holds paths, as UTF-8 for the outputs: on
+// Linux read in the locale's charset, a byte that is no character of it shown
+// as \udc and its value in two hex digits (\udcff for 0xFF), so that the name
+// can be told back; on Windows, where paths are held in UTF-8, as it is.
+std::string Utf8NameFromSystem(std::string_view path);
+
+// UTF-8 text as the terminal takes it: on Linux in the locale's charset, "?"
+// for a character it lacks; on Windows as it is.
+std::string TerminalText(std::string_view utf8);
+
 #if defined(_WIN32)
 // UTF-16 in the ANSI code page; false when a character has no form there.
 bool AnsiFromWide(const std::wstring& wide, std::string& ansi);

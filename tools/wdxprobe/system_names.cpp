@@ -46,33 +46,130 @@ std::string Utf8FromSystem(std::string_view ansi) {
   const std::u8string utf8 = fs::path(wide).u8string();
   return std::string(utf8.begin(), utf8.end());
 }
+
+std::string Utf8NameFromSystem(std::string_view path) { return std::string(path); }
+
+std::string TerminalText(std::string_view utf8) { return std::string(utf8); }
 #else
+namespace {
+
 // File managers on Linux read 8-bit texts in the charset their locale names
-// after its dot, and take UTF-8 where it names none or one iconv lacks.
-std::string Utf8FromSystem(std::string_view text) {
+// after its dot, and take UTF-8 where it names none or one iconv lacks (the
+// empty name here).
+const std::string& LocaleCharset() {
   static const std::string charset = [] {
     const std::string_view codeset =
         LocaleCodeset(CharacterLocale(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")));
-    return NamesUtf8(codeset) ? std::string() : std::string(codeset);
+    if (NamesUtf8(codeset)) return std::string();
+    const iconv_t probe = ::iconv_open("UTF-8", std::string(codeset).c_str());
+    if (probe == reinterpret_cast<iconv_t>(-1)) return std::string();
+    ::iconv_close(probe);
+    return std::string(codeset);
   }();
-  if (charset.empty()) return std::string(text);
-  const iconv_t converter = ::iconv_open("UTF-8", charset.c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-  std::string utf8(text.size() * 4, '\0');   // no character takes more than four UTF-8 bytes per byte
+  return charset;
+}
+
+// A byte that is no character of a file name, as the outputs show it.
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+  constexpr char Digits[] = "0123456789abcdef";
+  out += "\\udc";
+  out += Digits[byte >> 4];
+  out += Digits[byte & 0x0F];
+}
+
+// 8-bit text in the locale's charset as UTF-8; `undefined` is called for
+// each byte that is no character there.
+template <typename Undefined> std::string Utf8FromLocale(std::string_view text, Undefined undefined) {
+  std::string utf8;
+  const std::string& charset = LocaleCharset();
+  const iconv_t converter =
+      charset.empty() ? reinterpret_cast<iconv_t>(-1) : ::iconv_open("UTF-8", charset.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) { // UTF-8 already: its stray bytes
+    while (!text.empty()) {
+      char32_t codePoint;
+      const std::size_t length = DecodeUtf8(text, codePoint);
+      if (length == 0) {
+        undefined(utf8, static_cast<unsigned char>(text[0]));
+        text.remove_prefix(1);
+      } else {
+        utf8.append(text.substr(0, length));
+        text.remove_prefix(length);
+      }
+    }
+    return utf8;
+  }
+  std::string chunk(64, '\0');
   char* in = const_cast<char*>(text.data()); // iconv only reads it
   std::size_t inLeft = text.size();
-  char* out = utf8.data();
-  std::size_t outLeft = utf8.size();
-  while (inLeft > 0 && ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) {
-    if ((errno != EILSEQ && errno != EINVAL) || outLeft < ReplacementCharacter.size()) break;
-    out = std::copy(ReplacementCharacter.begin(), ReplacementCharacter.end(), out);
-    outLeft -= ReplacementCharacter.size();
+  while (inLeft > 0) {
+    char* out = chunk.data();
+    std::size_t outLeft = chunk.size();
+    const bool failed = ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+    const int error = errno;
+    utf8.append(chunk.data(), chunk.size() - outLeft);
+    if (!failed) continue;
+    if (error == E2BIG) continue;
+    if (error != EILSEQ && error != EINVAL) break;
+    // What the converter holds back goes out before the byte.
+    out = chunk.data();
+    outLeft = chunk.size();
+    ::iconv(converter, nullptr, nullptr, &out, &outLeft);
+    utf8.append(chunk.data(), chunk.size() - outLeft);
+    undefined(utf8, static_cast<unsigned char>(*in));
     ++in;
     --inLeft;
   }
+  char* out = chunk.data();
+  std::size_t outLeft = chunk.size();
+  ::iconv(converter, nullptr, nullptr, &out, &outLeft);
+  utf8.append(chunk.data(), chunk.size() - outLeft);
   ::iconv_close(converter);
-  utf8.resize(utf8.size() - outLeft);
   return utf8;
+}
+
+} // namespace
+
+std::string Utf8FromSystem(std::string_view text) {
+  if (LocaleCharset().empty()) return std::string(text);
+  return Utf8FromLocale(text, [](std::string& out, unsigned char) { out += ReplacementCharacter; });
+}
+
+std::string Utf8NameFromSystem(std::string_view path) { return Utf8FromLocale(path, AppendEscapedByte); }
+
+std::string TerminalText(std::string_view utf8) {
+  const std::string& charset = LocaleCharset();
+  if (charset.empty()) return std::string(utf8);
+  const iconv_t converter = ::iconv_open(charset.c_str(), "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
+  std::string text;
+  std::string chunk(256, '\0');
+  char* in = const_cast<char*>(utf8.data()); // iconv only reads it
+  std::size_t inLeft = utf8.size();
+  while (inLeft > 0) {
+    char* out = chunk.data();
+    std::size_t outLeft = chunk.size();
+    const bool failed = ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
+    const int error = errno;
+    text.append(chunk.data(), chunk.size() - outLeft);
+    if (!failed || error == E2BIG) continue;
+    if (error != EILSEQ) break;
+    // A character the charset lacks, or a byte of no UTF-8 character: "?".
+    out = chunk.data();
+    outLeft = chunk.size();
+    ::iconv(converter, nullptr, nullptr, &out, &outLeft);
+    text.append(chunk.data(), chunk.size() - outLeft);
+    text += '?';
+    char32_t codePoint;
+    const std::size_t length = std::max<std::size_t>(DecodeUtf8({in, inLeft}, codePoint), 1);
+    in += length;
+    inLeft -= length;
+  }
+  char* out = chunk.data();
+  std::size_t outLeft = chunk.size();
+  ::iconv(converter, nullptr, nullptr, &out, &outLeft);
+  text.append(chunk.data(), chunk.size() - outLeft);
+  ::iconv_close(converter);
+  return text;
 }
 #endif
 

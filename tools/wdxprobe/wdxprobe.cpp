@@ -34,7 +34,8 @@ constexpr int ExitUsage = 2;       // also: the plug-in cannot be used, a field 
 constexpr const char* UsageLine = "Usage: wdxprobe [OPTIONS] PLUGIN [PATH...]";
 
 constexpr const char* ExitCodes = "Exit status:\n"
-                                  "  0  every file was asked about\n"
+                                  "  0  every file was asked about, or named on standard error as one\n"
+                                  "     the detect string does not match (--all asks those too)\n"
                                   "  1  a PATH does not exist, or a file or folder cannot be read (the\n"
                                   "     others are still shown)\n"
                                   "  2  a usage error, a field or unit the plug-in does not have, or a\n"
@@ -125,30 +126,35 @@ int Run(int argc, char** argv) {
   CLI::App app{"Loads a content plug-in as a file manager does and prints the values it gives for files.",
                "wdxprobe"};
   app.allow_windows_style_options(false); // "/tmp/x" is a path, also under Wine
-  app.add_option("PLUGIN", options.Plugin, "the plug-in to load")->required();
-  app.add_option("PATH", options.Paths, "files and folders to ask about");
+  // The help names each value by what it is, without the parser's own types.
+  app.get_formatter()->label("REQUIRED", "");
+  app.add_option("PLUGIN", options.Plugin, "the plug-in to load")->required()->type_name("");
+  app.add_option("PATH", options.Paths, "files and folders to ask about")->type_name("");
   app.add_flag("-l,--list", options.List,
                "print the detect string and the fields with their types, units, flags "
                "and sort orders");
   app.add_flag("-r,--recursive", options.Recursive, "descend into folders");
   app.add_flag("-a,--all", options.All, "ask about files the detect string does not match, too");
-  app.add_option(
-      "-f,--fields", options.Fields,
-      "comma-separated fields to ask, each Name or Name{unit} (default: all, in their first unit)");
-  auto* json = app.add_flag("-j,--json", options.Json,
-                            "one JSON object per file: result codes, value bytes in hex, "
-                            "values as shown");
-  app.add_flag("--csv", options.Csv, "CSV (RFC 4180) instead of the table")->excludes(json);
+  app.add_option("-f,--fields", options.Fields,
+                 "comma-separated fields to ask, each Name or Name{unit} (default: all, in their first unit)")
+      ->type_name("LIST");
+  app.add_flag("-j,--json", options.Json,
+               "one JSON object per file: result codes, value bytes in hex, "
+               "values as shown; not with --csv");
+  app.add_flag("--csv", options.Csv, "CSV (RFC 4180) instead of the table; not with --json");
   app.add_flag("-d,--delay", options.Ask.Delay,
                "ask with DelayIfSlow first, then again from a worker thread");
-  app.add_option("-t,--threads", options.Ask.Threads, "spread the files over this many threads")
-      ->check(CLI::Range(1u, 256u));
+  app.add_option("-t,--threads", options.Ask.Threads, "spread the files over N threads, 1 to 256")
+      ->check(CLI::Range(1u, 256u).description(""))
+      ->type_name("N");
   app.add_option("--ini", options.Ini,
                  "the settings file to tell the plug-in (default: wdxprobe.ini in the user's "
-                 "configuration folder)");
+                 "configuration folder)")
+      ->type_name("FILE");
   app.add_option("--max-text", options.Ask.MaxText,
-                 "read at most this many bytes of a full-text field (default 65536)")
-      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30));
+                 "read at most this many bytes of a full-text field, up to 1 GiB (default 65536)")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1} << 30).description(""))
+      ->type_name("BYTES");
   app.set_version_flag("--version", std::string("wdxprobe ") + KORVEL_VERSION_TEXT);
   app.footer(ExitCodes);
   auto arguments = Utf8Arguments(argc, argv);
@@ -163,6 +169,11 @@ int Run(int argc, char** argv) {
     return app.exit(request);
   } catch (const CLI::ParseError& error) {
     std::cerr << "wdxprobe: " << Visible(error.what()) << "\n"
+              << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
+    return ExitUsage;
+  }
+  if (options.Json && options.Csv) {
+    std::cerr << "wdxprobe: --json and --csv exclude each other\n"
               << UsageLine << "\nTry 'wdxprobe --help' for more.\n";
     return ExitUsage;
   }
@@ -214,6 +225,7 @@ int Run(int argc, char** argv) {
       PrintCsv(columns, results, out);
     } else {
       PrintTable(columns, results, out);
+      out = TerminalText(out); // JSON and CSV are UTF-8 everywhere
     }
     std::cout.flush();
     WriteOut(out);

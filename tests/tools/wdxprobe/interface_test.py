@@ -58,10 +58,12 @@ check("no arguments: usage line", err.splitlines()[1] if len(err.splitlines()) >
 out, err = run("--version")
 check("--version", out.strip(), f"wdxprobe {version}")
 out, err = run("--help")
-for code in ("0  every file", "1  a PATH does not exist", "2  a usage error"):
+for code in ("0  every file was asked about, or named", "1  a PATH does not exist", "2  a usage error"):
     if code not in out:
         problems.append(f"--help does not list exit status {code!r}")
 run(plugin, "--no-such-option", status=2)
+out, err = run(plugin, "--json", "--csv", ".", status=2)
+check("--json with --csv", err.splitlines()[0] if err else "", "wdxprobe: --json and --csv exclude each other")
 
 # --list: types, units, flags and sort orders.
 out, err = run(plugin, "--list", env=env)
@@ -200,9 +202,26 @@ open(os.path.join(os.fsencode(work), b"two", b"caf\xe9\xe9\xe9.rec"), "w").close
 out, err = run(plugin, "--fields", "Count", os.path.join(work, "one"), os.path.join(work, "two"), env=env)
 rows = out.splitlines()
 check("rows by path", [row.split()[0] for row in rows[1:]],
-      [os.path.join(work, "one", "x.rec"), os.path.join(work, "two", "caf\ufffd\ufffd\ufffd.rec"),
+      [os.path.join(work, "one", "x.rec"), os.path.join(work, "two", "caf\\udce9\\udce9\\udce9.rec"),
        os.path.join(work, "two", "x.rec")])
 check("columns in line", len({len(row) - len(row.split()[-1]) for row in rows}), 1)
+
+# Under a locale of a legacy charset names are read in it: JSON and CSV give
+# them in UTF-8, the table in the terminal's charset; a byte that is no
+# character of it (0x98 in Windows-1251) shows as \udc98 everywhere.
+legacy = os.path.join(os.fsencode(work), b"legacy")
+os.makedirs(legacy)
+for name in (b"\xc7\xe0\xec\xe5\xf2\xea\xe8.rec", b"a\x98.rec"):
+    open(os.path.join(legacy, name), "w").close()
+cp1251 = dict(env, LC_ALL="ru_RU.CP1251")
+names = [os.path.join(work, "legacy", "a\\udc98.rec"), os.path.join(work, "legacy", "Заметки.rec")]
+out, err = run(plugin, "--json", "--fields", "Count", os.fsdecode(legacy), env=cp1251)
+check("legacy names in JSON", [json.loads(line)["file"] for line in out.splitlines()], names)
+out, err = run(plugin, "--csv", "--fields", "Count", os.fsdecode(legacy), env=cp1251)
+check("legacy names in CSV", [row[0] for row in csv.reader(io.StringIO(out, newline=""))][1:], names)
+table = subprocess.run([*probe, plugin, "--fields", "Count", legacy], capture_output=True, env=cp1251, timeout=60)
+check("legacy names in the table", [line.split()[0] for line in table.stdout.splitlines()[1:]],
+      [os.path.join(legacy, b"a\\udc98.rec"), os.path.join(legacy, b"\xc7\xe0\xec\xe5\xf2\xea\xe8.rec")])
 
 # A folder or file that cannot be read is named, the others still shown,
 # and the status is 1 (root reads everything: then as nobody).
