@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <fstream>
 
 #include <atomic>
 #include <chrono>
@@ -113,6 +114,31 @@ TValueRef AskFullText(const TContentPlugin& plugin, const TPluginFileName& file,
   return value;
 }
 
+#if !defined(_WIN32)
+// The processor an ELF file is built for, from its header; empty for what
+// is not ELF.
+std::string ElfProcessor(const fs::path& path) {
+  constexpr unsigned char ElfMagic[] = {0x7F, 'E', 'L', 'F'};
+  std::ifstream in(path, std::ios::binary);
+  unsigned char header[20] = {};
+  if (!in.read(reinterpret_cast<char*>(header), sizeof header) || std::memcmp(header, ElfMagic, 4) != 0)
+    return {};
+  const unsigned machine = header[5] == 1 ? header[18] | header[19] << 8u : header[18] << 8u | header[19];
+  switch (machine) {
+  case 3:
+    return "x86 (32-bit)";
+  case 40:
+    return "32-bit ARM";
+  case 62:
+    return "x86-64";
+  case 183:
+    return "arm64";
+  default:
+    return "ELF machine " + std::to_string(machine) + (header[4] == 2 ? ", 64-bit" : ", 32-bit");
+  }
+}
+#endif
+
 } // namespace
 
 void* FindExport(const TContentPlugin& plugin, const char* name) {
@@ -144,6 +170,14 @@ bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TConte
   plugin.Module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (plugin.Module == nullptr) {
     error = "cannot load " + path.string() + ": " + ::dlerror();
+    // The C library says "No such file or directory" of a library for
+    // another processor, the one users meet with a package of another
+    // architecture: say what it is.
+    const std::string processor = ElfProcessor(path);
+    if (!processor.empty() && processor != ElfProcessor("/proc/self/exe")) {
+      error = "cannot load " + path.string() + ": a library for " + processor + ", not for " +
+              ElfProcessor("/proc/self/exe") + " as this wdxprobe";
+    }
     return false;
   }
 #endif

@@ -185,6 +185,13 @@ for output, want, formats in (([], shown, True), (["--csv"], shown, True), (["--
     check(f"controls {output or 'table'}", (controls, out.count(want)), ([], 2))
 out, err = run(plugin, "--fields", f"Colour{hostile}", work, status=2, env=env)
 check("controls in a message", err.strip(), f"wdxprobe: the plug-in has no field named Colour{shown}")
+# A library for another processor is named as such (the C library would say
+# "No such file or directory"): here the header of a 32-bit SPARC one.
+sparc = os.path.join(work, "sparc.wdx")
+with open(sparc, "wb") as out_file:
+    out_file.write(b"\x7fELF\x01\x02\x01" + bytes(9) + b"\x00\x03\x00\x02" + bytes(60))
+out, err = run(sparc, "--list", status=2, env=env)
+check("another processor", err.split(": ", 2)[-1].split(", not for")[0], "a library for ELF machine 2, 32-bit")
 out, err = run(plugin, "--fields", "Count", os.path.join(work, "notes.txt"), status=1, env=env)
 check("missing file", err.strip(), f"wdxprobe: {work}/notes.txt: no such file or folder")
 open(os.path.join(work, "notes.txt"), "w").close()
