@@ -77,14 +77,47 @@ void AppendEscapedByte(std::string& out, unsigned char byte) {
   out += Digits[byte & 0x0F];
 }
 
+// The whole of `text` through `converter`, a chunk at a time. Where a byte
+// sequence cannot be converted, what the converter holds back (BIG5-HKSCS
+// after Ê, say) goes out first; then `undefined(out, rest)` appends what
+// stands for it and returns how many bytes of `rest` that is.
+template <typename Undefined>
+std::string ConvertAll(iconv_t converter, std::string_view text, Undefined undefined) {
+  std::string converted;
+  char chunk[256];
+  const auto drain = [&](char* in, std::size_t* inLeft) {
+    char* out = chunk;
+    std::size_t outLeft = sizeof chunk;
+    const bool failed = ::iconv(converter, in == nullptr ? nullptr : &in, inLeft, &out, &outLeft) ==
+                        static_cast<std::size_t>(-1);
+    const int error = failed ? errno : 0;
+    converted.append(chunk, sizeof chunk - outLeft);
+    return std::pair{error, in};
+  };
+  char* in = const_cast<char*>(text.data()); // iconv only reads it
+  std::size_t inLeft = text.size();
+  while (inLeft > 0) {
+    const auto [error, next] = drain(in, &inLeft);
+    in = next;
+    if (error == E2BIG) continue;
+    if (error != EILSEQ && error != EINVAL) break;
+    drain(nullptr, nullptr);
+    const std::size_t skipped = std::min(undefined(converted, std::string_view(in, inLeft)), inLeft);
+    in += skipped;
+    inLeft -= skipped;
+  }
+  drain(nullptr, nullptr); // what a stateful charset still holds
+  return converted;
+}
+
 // 8-bit text in the locale's charset as UTF-8; `undefined` is called for
 // each byte that is no character there.
 template <typename Undefined> std::string Utf8FromLocale(std::string_view text, Undefined undefined) {
-  std::string utf8;
   const std::string& charset = LocaleCharset();
   const iconv_t converter =
       charset.empty() ? reinterpret_cast<iconv_t>(-1) : ::iconv_open("UTF-8", charset.c_str());
   if (converter == reinterpret_cast<iconv_t>(-1)) { // UTF-8 already: its stray bytes
+    std::string utf8;
     while (!text.empty()) {
       char32_t codePoint;
       const std::size_t length = DecodeUtf8(text, codePoint);
@@ -98,31 +131,10 @@ template <typename Undefined> std::string Utf8FromLocale(std::string_view text, 
     }
     return utf8;
   }
-  std::string chunk(64, '\0');
-  char* in = const_cast<char*>(text.data()); // iconv only reads it
-  std::size_t inLeft = text.size();
-  while (inLeft > 0) {
-    char* out = chunk.data();
-    std::size_t outLeft = chunk.size();
-    const bool failed = ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
-    const int error = errno;
-    utf8.append(chunk.data(), chunk.size() - outLeft);
-    if (!failed) continue;
-    if (error == E2BIG) continue;
-    if (error != EILSEQ && error != EINVAL) break;
-    // What the converter holds back goes out before the byte.
-    out = chunk.data();
-    outLeft = chunk.size();
-    ::iconv(converter, nullptr, nullptr, &out, &outLeft);
-    utf8.append(chunk.data(), chunk.size() - outLeft);
-    undefined(utf8, static_cast<unsigned char>(*in));
-    ++in;
-    --inLeft;
-  }
-  char* out = chunk.data();
-  std::size_t outLeft = chunk.size();
-  ::iconv(converter, nullptr, nullptr, &out, &outLeft);
-  utf8.append(chunk.data(), chunk.size() - outLeft);
+  std::string utf8 = ConvertAll(converter, text, [&](std::string& out, std::string_view rest) {
+    undefined(out, static_cast<unsigned char>(rest[0]));
+    return std::size_t{1};
+  });
   ::iconv_close(converter);
   return utf8;
 }
@@ -136,38 +148,17 @@ std::string Utf8FromSystem(std::string_view text) {
 
 std::string Utf8NameFromSystem(std::string_view path) { return Utf8FromLocale(path, AppendEscapedByte); }
 
+// "?" for a character the charset lacks, or a byte of no UTF-8 character.
 std::string TerminalText(std::string_view utf8) {
   const std::string& charset = LocaleCharset();
   if (charset.empty()) return std::string(utf8);
   const iconv_t converter = ::iconv_open(charset.c_str(), "UTF-8");
   if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
-  std::string text;
-  std::string chunk(256, '\0');
-  char* in = const_cast<char*>(utf8.data()); // iconv only reads it
-  std::size_t inLeft = utf8.size();
-  while (inLeft > 0) {
-    char* out = chunk.data();
-    std::size_t outLeft = chunk.size();
-    const bool failed = ::iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1);
-    const int error = errno;
-    text.append(chunk.data(), chunk.size() - outLeft);
-    if (!failed || error == E2BIG) continue;
-    if (error != EILSEQ) break;
-    // A character the charset lacks, or a byte of no UTF-8 character: "?".
-    out = chunk.data();
-    outLeft = chunk.size();
-    ::iconv(converter, nullptr, nullptr, &out, &outLeft);
-    text.append(chunk.data(), chunk.size() - outLeft);
-    text += '?';
+  std::string text = ConvertAll(converter, utf8, [](std::string& out, std::string_view rest) {
+    out += '?';
     char32_t codePoint;
-    const std::size_t length = std::max<std::size_t>(DecodeUtf8({in, inLeft}, codePoint), 1);
-    in += length;
-    inLeft -= length;
-  }
-  char* out = chunk.data();
-  std::size_t outLeft = chunk.size();
-  ::iconv(converter, nullptr, nullptr, &out, &outLeft);
-  text.append(chunk.data(), chunk.size() - outLeft);
+    return std::max<std::size_t>(DecodeUtf8(rest, codePoint), 1);
+  });
   ::iconv_close(converter);
   return text;
 }
