@@ -123,7 +123,8 @@ std::string ElfProcessor(const fs::path& path) {
   unsigned char header[20] = {};
   if (!in.read(reinterpret_cast<char*>(header), sizeof header) || std::memcmp(header, ElfMagic, 4) != 0)
     return {};
-  const unsigned machine = header[5] == 1 ? header[18] | header[19] << 8u : header[18] << 8u | header[19];
+  const unsigned first = header[18], second = header[19]; // e_machine, in the file's byte order
+  const unsigned machine = header[5] == 1 ? first | second << 8 : first << 8 | second;
   switch (machine) {
   case 3:
     return "x86 (32-bit)";
