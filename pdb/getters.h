@@ -22,9 +22,9 @@ bool ReadHeader(const TFileName& file, TPDBRawHeader& header);
 
 // The text of field 0, 1, 2, 6 or 7 as the host reads 8-bit text; empty for
 // any other index, for a file whose header cannot be read, and for a file
-// whose header shows another format. The name is
-// its name proper, then the NUL and the bytes after it as stored (which the
-// host never sees), then the suffix.
+// whose header shows another format. The name is its name proper, then the
+// NUL and the bytes after it as stored (which the host never sees), then the
+// suffix.
 TFieldText GetHeaderText(const TFileName& file, int fieldIndex);
 
 // The day count of field 3, 4 or 5; 0.0 for any other index and for the
