@@ -113,10 +113,10 @@ std::uint32_t LittleEndianLong(const std::uint8_t* bytes) {
 
 // The 3D PRC format (ISO 14739-1) starts with "PRC" and two 32-bit
 // little-endian version numbers: the least version that reads the file,
-// then the version that wrote it (7094 and 8137 in the published
-// versions of the format), each below 65536. In a Palm name that would be "PRC" and
-// at most two more bytes, then a NUL, then bytes other than NUL in the rest
-// of the name field, which Palm OS and the desktop tools clear.
+// then the version that wrote it (7094 and 8137 in its published versions),
+// each below 65536. In a Palm name that would be "PRC" and at most two more
+// bytes, then a NUL, then bytes other than NUL in the rest of the name
+// field, which Palm OS and the desktop tools clear.
 bool IsPrcModel(const std::uint8_t* bytes) {
   if (std::memcmp(bytes, "PRC", 3) != 0) return false;
   const std::uint32_t readVersion = LittleEndianLong(bytes + 3);
