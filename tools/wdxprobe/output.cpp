@@ -191,9 +191,9 @@ void PrintJson(const std::vector<TColumn>& columns, const TResults& results, std
       if (value.Cut) entry["cut"] = true;
       values.push_back(entry);
     }
-    std::string file;
-    AppendValidUtf8(file, Utf8NameFromSystem(results.Jobs[job].Path));
-    const nlohmann::ordered_json line = {{"file", file}, {"fields", values}};
+    // Valid UTF-8 already: a byte that is no character is written out as \udcNN.
+    const nlohmann::ordered_json line = {{"file", Utf8NameFromSystem(results.Jobs[job].Path)},
+                                         {"fields", values}};
     AppendJsonEscapingControls(out, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     out += '\n';
   }
