@@ -1,5 +1,4 @@
 #include "plugin/catalogue.h"
-#include "plugin/contplug.h"
 
 #include <algorithm>
 
@@ -11,9 +10,10 @@ void CopyTextToBuffer(std::string_view text, char* buffer, int size) {
 }
 
 int DescribeField(int fieldIndex, char* name, char* units, int size) {
-  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoMoreFields;
-  CopyTextToBuffer(FieldNames[static_cast<std::size_t>(fieldIndex)], name, size);
+  const TField* field = FieldAt(fieldIndex);
+  if (field == nullptr) return FieldNoMoreFields;
+  CopyTextToBuffer(field->Name, name, size);
   // No field has units; the units buffer has no size of its own, one NUL always fits.
   if (units != nullptr) units[0] = '\0';
-  return FieldTypeString;
+  return field->DeclaredType;
 }

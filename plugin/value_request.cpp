@@ -1,18 +1,13 @@
 #include "plugin/value_request.h"
-#include "pdb/getters.h"
-#include "pdb/platform.h"
+#include "pdb/system/platform.h"
 #include "plugin/catalogue.h"
-#include "plugin/contplug.h"
+#include "plugin/getters.h"
 
-#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
 
 namespace {
-
-// Fields answered with a FieldDate; the others are text.
-constexpr std::array<int, 3> DateFields = {3, 4, 5};
 
 char16_t Lowered(char16_t unit) {
   return (unit >= 'A' && unit <= 'Z') ? static_cast<char16_t>(unit - 'A' + 'a') : unit;
@@ -78,7 +73,7 @@ namespace {
 // The answer to a request that needs neither the file nor its name: an
 // unknown field, or a host that asks with DelayIfSlow first.
 std::optional<int> AnswerWithoutName(int fieldIndex, int flags) {
-  if (fieldIndex < 0 || fieldIndex >= FieldCount) return FieldNoSuchField;
+  if (FieldAt(fieldIndex) == nullptr) return FieldNoSuchField;
   if ((flags & DelayIfSlow) != 0) return FieldDelayed;
   return std::nullopt;
 }
@@ -86,9 +81,8 @@ std::optional<int> AnswerWithoutName(int fieldIndex, int flags) {
 int AnswerNamed(const TFileName& fileName, int fieldIndex, void* value, int size) {
   // The extension is checked before the file is touched.
   if (!ExtensionMatches(fileName.Utf16)) return FieldDelayed;
-  const bool isDate = std::find(DateFields.begin(), DateFields.end(), fieldIndex) != DateFields.end();
-  return isDate ? AnswerDate(fileName, fieldIndex, value, size)
-                : AnswerText(fileName, fieldIndex, value, size);
+  return FieldAt(fieldIndex)->AnsweredAsDate ? AnswerDate(fileName, fieldIndex, value, size)
+                                             : AnswerText(fileName, fieldIndex, value, size);
 }
 
 } // namespace

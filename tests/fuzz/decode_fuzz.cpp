@@ -1,6 +1,6 @@
 // Fuzz target: any 78 bytes decode, and every date converts to a real
 // calendar date in the range the stored seconds can reach.
-#include "pdb/header.h"
+#include "pdb/format/header.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // UTF-16 code units (two input bytes each, low byte first). Whatever is
 // opened is never a device, a short full path opens as it is, and a long one
 // opens in the long form of exactly that path, inside the buffer.
-#include "pdb/windows_path.h"
+#include "pdb/system/windows_path.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // Input: [index][flags][size, 2 bytes][name mode][name length n][n name bytes][file content...]
 // Name mode bit 0: ask through ContentGetValueW (else ContentGetValue);
 // bit 1: the name is the real file's path followed by the name bytes (else the name bytes alone).
-#include "pdb/utf.h"
+#include "pdb/system/utf.h"
 #include "plugin/contplug.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // wdxprobe's look at files and folders on Windows, where this program holds
 // paths as UTF-8 and the system takes UTF-16.
-#include "pdb/windows_path.h"
+#include "pdb/system/windows_path.h"
 #include "tools/wdxprobe/file_collection.h"
 
 #include <filesystem>

@@ -6,9 +6,9 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include "pdb/code_page.h"
-#include "pdb/platform.h"
-#include "pdb/utf.h"
+#include "pdb/system/code_page.h"
+#include "pdb/system/platform.h"
+#include "pdb/system/utf.h"
 
 #include <iconv.h>
 

@@ -1,5 +1,5 @@
 #include "tools/wdxprobe/value_format.h"
-#include "pdb/utf.h"
+#include "pdb/system/utf.h"
 #include "tools/wdxprobe/interface.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // The code page a locale name stands for, as Windows would choose it.
-#include "pdb/code_page.h"
+#include "pdb/system/code_page.h"
 
 #include <gtest/gtest.h>
 

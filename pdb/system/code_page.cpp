@@ -1,4 +1,4 @@
-#include "pdb/code_page.h"
+#include "pdb/system/code_page.h"
 
 #include <charconv>
 

@@ -3,10 +3,10 @@
 // almost everywhere, a legacy charset (CP1251, KOI8-R, EUC-JP, ...) where the
 // locale names one. Header texts were stored in the code page of the
 // handheld's language and are converted to that charset.
-#include "pdb/code_page.h"
-#include "pdb/host_charset.h"
-#include "pdb/platform.h"
-#include "pdb/utf.h"
+#include "pdb/system/code_page.h"
+#include "pdb/system/host_charset.h"
+#include "pdb/system/platform.h"
+#include "pdb/system/utf.h"
 
 #include <algorithm>
 #include <array>

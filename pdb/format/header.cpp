@@ -1,4 +1,4 @@
-#include "pdb/header.h"
+#include "pdb/format/header.h"
 
 #include <algorithm>
 #include <bit>

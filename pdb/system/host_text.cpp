@@ -1,9 +1,6 @@
-// Header texts as a host reads 8-bit text: the rules, the same on every
-// system. Each system's platform file answers what charset the host reads
-// and does the conversions (host_charset.h).
-#include "pdb/host_charset.h"
-#include "pdb/platform.h"
-#include "pdb/utf.h"
+#include "pdb/system/host_text.h"
+#include "pdb/system/host_charset.h"
+#include "pdb/system/utf.h"
 
 #include <algorithm>
 
@@ -30,7 +27,7 @@ std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t cap
     return utf8 ? CopyFirst(bytes, Utf8PrefixLength(bytes, capacity), out)
                 : LegacyToUtf8(bytes, out, capacity);
   }
-  char asUtf8[32 * 3]; // a 32-byte name, three UTF-8 bytes per stored byte at the most
+  char asUtf8[MaxStoredTextBytes * MaxUtf8BytesPerByte];
   const std::string_view text =
       utf8 ? bytes : std::string_view(asUtf8, LegacyToUtf8(bytes, asUtf8, sizeof asUtf8));
   return Utf8ToHostCharset(text, out, capacity);

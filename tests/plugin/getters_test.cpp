@@ -1,5 +1,5 @@
 // The getters on real files through this system's file layer.
-#include "pdb/getters.h"
+#include "plugin/getters.h"
 #include "tests/support/palm_file.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "pdb/windows_path.h"
+#include "pdb/system/windows_path.h"
 
 #include <algorithm>
 

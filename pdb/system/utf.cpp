@@ -1,4 +1,4 @@
-#include "pdb/utf.h"
+#include "pdb/system/utf.h"
 
 #include <cstdint>
 

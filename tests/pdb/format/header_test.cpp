@@ -1,5 +1,5 @@
 // Header decoding and dates, from bytes in memory.
-#include "pdb/header.h"
+#include "pdb/format/header.h"
 #include "tests/support/palm_file.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
-// The few operating-system services the header getters need. One file per
-// platform implements them (platform_win.cpp, platform_posix.cpp); nothing
-// else in the plug-in calls the operating system.
+// The few operating-system services the header getters need: file access
+// and 8-bit names. One file per system implements them (platform_win.cpp,
+// platform_posix.cpp), with the conversions of host_charset.h; nothing else
+// in the plug-in calls the operating system.
 //
 // Paths are UTF-16 as char16_t; the exports turn the interface's own type
 // into it, so that nothing here depends on the host interface.
@@ -64,22 +65,3 @@ bool ReadFileStart(const TFileName& name, void* buffer, std::size_t size);
 // Returns the number of code units the whole name needs, NUL not counted;
 // `out` holds the name and its NUL only when the result is below `capacity`.
 std::size_t SystemNameToUtf16(const char* name, char16_t* out, std::size_t capacity);
-
-// A header text becomes at most this many bytes of host text per stored byte:
-// three in UTF-8, four in GB18030 (where U+FFFD, for a byte the handheld's
-// code page does not define, takes four).
-inline constexpr std::size_t MaxHostBytesPerByte = 4;
-
-// A header text (a database name up to its NUL, a type or creator code) as
-// the host reads 8-bit text: on Windows the stored bytes, which the host
-// reads in its ANSI code page; on Linux, where hosts read the charset of
-// their locale (UTF-8 almost everywhere), the text as UTF-8 (unchanged when
-// it is UTF-8 already, else read in the code page of the user's language)
-// and then in that charset, "?" for a character it lacks; stored bytes
-// unchanged where that charset is the code page they were read in. Writes at
-// most `capacity` bytes, whole characters only, and returns how many.
-std::size_t HeaderTextForHost(std::string_view bytes, char* out, std::size_t capacity);
-
-// How many of the first `limit` bytes of a host text can be kept without
-// cutting a character in two.
-std::size_t HostTextCut(std::string_view text, std::size_t limit);

@@ -1,5 +1,5 @@
 // UTF-8 <-> UTF-16 of file names, invalid bytes included.
-#include "pdb/utf.h"
+#include "pdb/system/utf.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // databases (.pdb) and resource databases (.prc) alike, and its decoding.
 #pragma once
 
-#include "pdb/bounded_text.h"
+#include "pdb/format/bounded_text.h"
 
 #include <array>
 #include <cstddef>

@@ -1,8 +1,12 @@
-#include "pdb/getters.h"
+#include "plugin/getters.h"
+#include "plugin/catalogue.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <limits>
+
+// The longest name converts in one piece.
+static_assert(sizeof(TPDBRawHeader::Name) <= MaxStoredTextBytes);
 
 namespace {
 
@@ -21,13 +25,10 @@ TFieldText TextWithSuffix(std::string_view value) {
 }
 
 // A stored text as host text, then `rest` as stored, then the suffix. For the
-// name that is the name proper converted (at most MaxHostBytesPerByte bytes
-// per stored byte), the raw rest of the 32 bytes from its NUL on (which the
-// host never sees: the value request stops at that NUL), and the suffix.
-// The converted name takes at most three times its bytes and the rest one,
-// so 32 stored bytes never need more than 32 * 3 + 1: nothing is cut here.
-static_assert(TFieldText().Bytes.size() >=
-              sizeof(TPDBRawHeader::Name) * MaxHostBytesPerByte + FieldSuffix.size());
+// name that is the name proper converted, the raw rest of the 32 bytes from
+// its NUL on (which the host never sees: the value request stops at that
+// NUL), and the suffix. TFieldText holds MaxHostBytesPerByte bytes for each
+// stored byte, so nothing is cut here.
 TFieldText HostTextWithSuffix(std::string_view stored, std::string_view rest = {}) {
   TFieldText text;
   text.Length = HeaderTextForHost(stored, text.Bytes.data(), text.Bytes.size());
@@ -37,7 +38,7 @@ TFieldText HostTextWithSuffix(std::string_view stored, std::string_view rest = {
 }
 
 TFieldText DecimalWithSuffix(std::int32_t value) {
-  char digits[16];
+  char digits[std::numeric_limits<std::int32_t>::digits10 + 2]; // and a sign
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   return TextWithSuffix({digits, static_cast<std::size_t>(end - digits)});
 }
@@ -46,6 +47,13 @@ TFieldText DecimalWithSuffix(std::int32_t value) {
 // extensions give no values.
 bool ReadPalmHeader(const TFileName& file, TPDBRawHeader& header) {
   return ReadHeader(file, header) && !HoldsOtherFormat(header);
+}
+
+// What the field of `fieldIndex` shows, when it is answered as a date or not as
+// `asDate` says; null otherwise.
+const TField* FieldAnswered(int fieldIndex, bool asDate) {
+  const TField* field = FieldAt(fieldIndex);
+  return field != nullptr && field->AnsweredAsDate == asDate ? field : nullptr;
 }
 
 } // namespace
@@ -58,20 +66,22 @@ bool ReadHeader(const TFileName& file, TPDBRawHeader& header) {
 TFieldText GetHeaderText(const TFileName& file, int fieldIndex) {
   TPDBRawHeader raw;
   if (!ReadPalmHeader(file, raw)) return {};
+  const TField* field = FieldAnswered(fieldIndex, false);
+  if (field == nullptr) return {};
   const TPDBHeader header = DecodeHeader(raw);
-  switch (fieldIndex) {
-  case 0: {
+  switch (field->Shows) {
+  case THeaderValue::Name: {
     const std::string_view name(header.Name.data(), header.Name.size());
     const std::size_t proper = std::min(name.find('\0'), name.size());
     return HostTextWithSuffix(name.substr(0, proper), name.substr(proper));
   }
-  case 1:
+  case THeaderValue::DBType:
     return HostTextWithSuffix(TextView(header.DBType));
-  case 2:
+  case THeaderValue::CreatorID:
     return HostTextWithSuffix(TextView(header.CreatorID));
-  case 6:
+  case THeaderValue::NumRecords:
     return DecimalWithSuffix(header.NumRecords);
-  case 7:
+  case THeaderValue::Version:
     return DecimalWithSuffix(header.Version);
   default:
     return {};
@@ -81,13 +91,15 @@ TFieldText GetHeaderText(const TFileName& file, int fieldIndex) {
 TDateTime GetHeaderDate(const TFileName& file, int fieldIndex) {
   TPDBRawHeader raw;
   if (!ReadPalmHeader(file, raw)) return 0.0;
+  const TField* field = FieldAnswered(fieldIndex, true);
+  if (field == nullptr) return 0.0;
   const TPDBHeader header = DecodeHeader(raw);
-  switch (fieldIndex) {
-  case 3:
+  switch (field->Shows) {
+  case THeaderValue::Created:
     return header.Created;
-  case 4:
+  case THeaderValue::Modified:
     return header.Modified;
-  case 5:
+  case THeaderValue::BackedUp:
     return header.BackedUp;
   default:
     return 0.0;

@@ -1,9 +1,9 @@
 // Windows file access and the ANSI code page.
-#include "pdb/code_page.h"
-#include "pdb/host_charset.h"
-#include "pdb/platform.h"
-#include "pdb/utf.h"
-#include "pdb/windows_path.h"
+#include "pdb/system/code_page.h"
+#include "pdb/system/host_charset.h"
+#include "pdb/system/platform.h"
+#include "pdb/system/utf.h"
+#include "pdb/system/windows_path.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Which Windows paths name a device, and the form a long path opens in.
-#include "pdb/windows_path.h"
+#include "pdb/system/windows_path.h"
 
 #include <gtest/gtest.h>
 
