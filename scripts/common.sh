@@ -32,3 +32,8 @@ build_preset() { # [--fresh FOLDER] preset [target...]
 project_version() { # preset
   cat "$korvel_root/build/$1/version.txt"
 }
+
+# The copyright holder, as CMake wrote it for a configured preset.
+project_copyright() { # preset
+  sed -n 's/^Copyright (c) //p' "$korvel_root/build/$1/copyright.txt"
+}

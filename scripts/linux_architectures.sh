@@ -6,12 +6,14 @@ linux       amd64  x86_64   x86_64-linux-gnu     -
 linux-arm64 arm64  aarch64  aarch64-linux-gnu    aarch64
 linux-armhf armhf  armhf    arm-linux-gnueabihf  arm"
 
-# Sets preset, debian, archive, triplet and qemu_cpu from the line that has
-# KEY in one of its columns; false if no line has.
+# Prints the line that has KEY in one of its columns (preset, Debian
+# architecture, archive name, triplet, qemu's name), to be read with
+#   read -r preset debian archive triplet qemu_cpu <<EOF ... EOF
+# false, printing nothing, if no line has.
 linux_architecture() { # key
   while read -r column1 column2 column3 column4 column5; do
     case $1 in "$column1" | "$column2" | "$column3" | "$column4" | "$column5")
-      preset=$column1 debian=$column2 archive=$column3 triplet=$column4 qemu_cpu=$column5
+      echo "$column1 $column2 $column3 $column4 $column5"
       return 0
       ;;
     esac

@@ -29,19 +29,16 @@ epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
 export SOURCE_DATE_EPOCH=$epoch
 
 read -r -a wanted <<<"${KORVEL_PACKAGES:-linux linux-arm64 linux-armhf windows}"
-# Builds the preset's targets; the version and the copyright holder are
-# then as CMake wrote them for it.
+# Builds the preset's targets.
 build() { # preset, targets...
   build_preset "$@" >/dev/null
-  version=$(project_version "$1")
-  copyright=$(sed -n 's/^Copyright (c) //p' "build/$1/copyright.txt")
 }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$dist"
 stamp() { find "$1" -exec touch -h -d "@$epoch" {} +; }
-inf() { sed "s/@VERSION@/$version/" packaging/pluginst.inf.in; }
+inf() { sed "s/@VERSION@/$1/" packaging/pluginst.inf.in; } # version
 
 # The manual pages: the options from the programs' own --help, by help2man
 # (the programs of this machine: the text is the same on every processor),
@@ -68,8 +65,12 @@ libc_needed() {
 }
 
 linux_packages() { # preset
-  linux_architecture "$1"
+  local preset debian archive triplet qemu_cpu
+  read -r preset debian archive triplet qemu_cpu < <(linux_architecture "$1")
   build "$preset" wdx_Korvel wdxprobe palm-samples
+  local version copyright
+  version=$(project_version "$preset")
+  copyright=$(project_copyright "$preset")
   local tools="$stage/$preset-tools"
   mkdir -p "$tools"
   install -m 755 "build/$preset/tools/wdxprobe" "build/$preset/tools/palm-samples" "$tools/"
@@ -77,7 +78,7 @@ linux_packages() { # preset
 
   local tree="$stage/$preset-tar"
   mkdir -p "$tree"
-  inf >"$tree/pluginst.inf"
+  inf "$version" >"$tree/pluginst.inf"
   install -m 644 "build/$preset/wdx_Korvel.wdx" packaging/wdx_Korvel.lng LICENSE "$tree/"
   install -m 755 "$tools/"* "$tree/"
   stamp "$tree"
@@ -116,9 +117,11 @@ linux_packages() { # preset
 windows_package() {
   build windows-x64 wdx_Korvel wdxprobe
   build windows-x86 wdx_Korvel wdxprobe palm-samples
+  local version
+  version=$(project_version windows-x86)
   local tree="$stage/windows"
   mkdir -p "$tree"
-  inf | sed 's/$/\r/' >"$tree/pluginst.inf"
+  inf "$version" | sed 's/$/\r/' >"$tree/pluginst.inf"
   sed 's/$/\r/' packaging/wdx_Korvel.lng >"$tree/wdx_Korvel.lng"
   sed 's/$/\r/' LICENSE >"$tree/LICENSE.txt"
   # Each wdxprobe loads the DLL of its own width, named as Double Commander names them.
@@ -140,7 +143,7 @@ windows_package() {
 for wanted_preset in "${wanted[@]}"; do
   if [ "$wanted_preset" = windows ]; then
     windows_package
-  elif linux_architecture "$wanted_preset" && [ "$preset" = "$wanted_preset" ]; then
+  elif [ "$(linux_architecture "$wanted_preset" | cut -d' ' -f1)" = "$wanted_preset" ]; then
     [ -d "$stage/man" ] || manuals
     linux_packages "$wanted_preset"
   else

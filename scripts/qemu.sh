@@ -9,7 +9,11 @@ set -eu
 processor=$1
 shift
 . "$(dirname "$0")/linux_architectures.sh"
-if ! linux_architecture "$processor" || [ "$qemu_cpu" != "$processor" ]; then
+line=$(linux_architecture "$processor") || line=
+read -r _ debian _ triplet qemu_cpu <<END
+$line
+END
+if [ "$qemu_cpu" != "$processor" ]; then
   echo "qemu.sh: unknown processor $processor" >&2
   exit 2
 fi

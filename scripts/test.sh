@@ -17,30 +17,42 @@ status=0
 passed=0
 failed=0
 skipped=0
+junit=$(mktemp)
 log=$(mktemp)
 not_run=$(mktemp)
-trap 'rm -f "$log" "$not_run"' EXIT
-count() { # adds a CTest summary line to the totals
-  local line
-  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
-  if [ -z "$line" ]; then
-    failed=$((failed + 1))
-    return
-  fi
-  local bad all skip
-  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
-  all=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/')
-  # CTest counts a test that was not run as passed and lists it apart.
-  skip=$(grep -cE '^[[:space:]]*[0-9]+ - .* \(Skipped\)$' "$log" || true)
-  passed=$((passed + all - bad - skip))
-  failed=$((failed + bad))
-  skipped=$((skipped + skip))
-  grep -E '\(Skipped\)$' "$log" | sed -E "s/^[[:space:]]*[0-9]+ - /  $preset: /" >>"$not_run" || true
+trap 'rm -f "$junit" "$log" "$not_run"' EXIT
+# "PASSED FAILED SKIPPED" from CTest's JUnit report of one preset, the names
+# of the tests not run appended to $not_run; a preset that wrote no report
+# counts as one failure.
+count() { # preset
+  python3 - "$junit" "$1" "$not_run" <<'PY'
+import sys, xml.etree.ElementTree as ET
+report, preset, not_run = sys.argv[1:]
+try:
+    cases = ET.parse(report).getroot().iter("testcase")
+except (ET.ParseError, OSError):
+    print(0, 1, 0)
+    sys.exit()
+counts = {"run": 0, "fail": 0, "notrun": 0}
+with open(not_run, "a") as names:
+    for case in cases:
+        status = case.get("status")
+        if status == "run" and case.find("failure") is not None:
+            status = "fail"
+        if status == "notrun":
+            names.write(f"  {preset}: {case.get('name')}\n")
+        counts[status if status in counts else "fail"] += 1
+print(counts["run"], counts["fail"], counts["notrun"])
+PY
 }
 for preset in "${presets[@]}"; do
   echo "== testing $preset" >&2
-  ctest --preset "$preset" 2>&1 | tee "$log" || status=1
-  count
+  : >"$junit"
+  ctest --preset "$preset" --output-junit "$junit" || status=1
+  read -r ran bad skip < <(count "$preset")
+  passed=$((passed + ran))
+  failed=$((failed + bad))
+  skipped=$((skipped + skip))
 done
 
 echo "== fuzzing" >&2

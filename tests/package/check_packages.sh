@@ -47,7 +47,7 @@ declare -A elf=([amd64]="64-bit LSB .*, x86-64" [arm64]="64-bit LSB .*, ARM aarc
 infs=("$work/windows/pluginst.inf")
 source scripts/linux_architectures.sh
 for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
-  linux_architecture "$architecture"
+  read -r preset debian archive triplet qemu_cpu < <(linux_architecture "$architecture")
   arch=$archive machine=${elf[$debian]}
   tar_file=$work/first/wdx_Korvel-$version-linux-$arch.tar.gz
   [ "$(tar -tzf "$tar_file" | LC_ALL=C sort | tr '\n' ' ')" = "LICENSE palm-samples pluginst.inf wdx_Korvel.lng \
@@ -147,7 +147,7 @@ plugin_dir=usr/lib/doublecmd/plugins/wdx/korvel
 # C library is installed: multiarch), then removed again; otherwise
 # unpacked. Its own host and plug-in give the values, under qemu for ARM.
 for architecture in $(cut -d' ' -f1 <<<"$linux_architectures"); do
-  linux_architecture "$architecture"
+  read -r preset debian archive triplet qemu_cpu < <(linux_architecture "$architecture")
   run=()
   [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
   check "archive-$archive" "${run[@]}" "$work/linux-$archive/wdxprobe" "$work/linux-$archive/wdx_Korvel.wdx"

@@ -2,7 +2,7 @@
 // host loads any plug-in.
 #pragma once
 
-#include "tools/wdxprobe/plugin_host.h"
+#include "tools/wdxprobe/plugin_module.h"
 
 #include <string>
 

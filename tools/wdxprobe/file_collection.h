@@ -5,7 +5,7 @@
 #pragma once
 
 #include "tools/wdxprobe/detect_expression.h"
-#include "tools/wdxprobe/plugin_host.h"
+#include "tools/wdxprobe/file_jobs.h"
 
 #include <string>
 #include <vector>

@@ -7,6 +7,7 @@
 #include "plugin/contplug.h"
 
 #include <cstdint>
+#include <string_view>
 
 // Value types, declared by ContentGetSupportedField and returned by a value
 // request; FieldTypeDate (4) and FieldTypeString (8) come from contplug.h.
@@ -20,6 +21,50 @@ inline constexpr int FieldTypeFullText = 9;       // 8-bit text in pieces, see A
 inline constexpr int FieldTypeDateTime = 10;      // FILETIME: 100 ns since 1601-01-01 UTC
 inline constexpr int FieldTypeWideString = 11;    // UTF-16 text
 inline constexpr int FieldTypeFullTextWide = 12;  // UTF-16 text in pieces
+
+// How a value of each type lies in the buffer.
+enum class TValueLayout {
+  Text,     // 8-bit, up to its NUL
+  WideText, // UTF-16, up to its NUL unit
+  Int32,
+  Int64,
+  Float, // a double, then the text some plug-ins show instead, up to its NUL
+  Date,  // three 16-bit words: year, month, day
+  Time,
+  Boolean,  // 32-bit
+  FileTime, // 64-bit
+};
+
+// The one table of value types: their codes, the names the output gives
+// them, how their values lie, and whether they are asked in pieces.
+struct TValueType {
+  int Code;
+  std::string_view Name;
+  TValueLayout Layout;
+  bool InPieces = false; // a full text: asked with the byte offset as unit index
+};
+inline constexpr TValueType ValueTypes[] = {
+    {FieldTypeInt, "int32", TValueLayout::Int32},
+    {FieldTypeInt64, "int64", TValueLayout::Int64},
+    {FieldTypeFloat, "float", TValueLayout::Float},
+    {FieldTypeDate, "date", TValueLayout::Date},
+    {FieldTypeTime, "time", TValueLayout::Time},
+    {FieldTypeBoolean, "boolean", TValueLayout::Boolean},
+    {FieldTypeMultipleChoice, "choice", TValueLayout::Text},
+    {FieldTypeString, "string", TValueLayout::Text},
+    {FieldTypeFullText, "fulltext", TValueLayout::Text, true},
+    {FieldTypeDateTime, "datetime", TValueLayout::FileTime},
+    {FieldTypeWideString, "wstring", TValueLayout::WideText},
+    {FieldTypeFullTextWide, "fulltextw", TValueLayout::WideText, true},
+};
+
+// The type of a code, or null for a result without a value.
+constexpr const TValueType* ValueTypeOf(int code) {
+  for (const TValueType& type : ValueTypes) {
+    if (type.Code == code) return &type;
+  }
+  return nullptr;
+}
 
 // Results of a value request without a value; FieldDelayed (0),
 // FieldNoSuchField (-1) and FieldEmpty (-3) come from contplug.h.

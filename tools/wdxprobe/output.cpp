@@ -12,10 +12,8 @@
 namespace {
 
 std::string_view TypeName(int type) {
-  static constexpr std::string_view Names[] = {"",         "int32",   "int64",    "float",  "date",
-                                               "time",     "boolean", "choice",   "string", "fulltext",
-                                               "datetime", "wstring", "fulltextw"};
-  return type >= 1 && type <= 12 ? Names[type] : "?";
+  const TValueType* known = ValueTypeOf(type);
+  return known != nullptr ? known->Name : "?";
 }
 
 std::string FlagNames(int flags) {
@@ -37,8 +35,8 @@ void AppendCell(std::string& out, const TResults& results, std::size_t job, std:
   const std::string_view bytes = ValueBytes(results.Jobs[job].Bytes, value);
   // A host reads 8-bit texts in the system's code page: the ANSI one on
   // Windows, the locale's charset on Linux.
-  if (value.Result == FieldTypeString || value.Result == FieldTypeMultipleChoice ||
-      value.Result == FieldTypeFullText) {
+  const TValueType* type = ValueTypeOf(value.Result);
+  if (type != nullptr && type->Layout == TValueLayout::Text) {
     AppendShown(out, value.Result, Utf8FromSystem(bytes));
     return;
   }

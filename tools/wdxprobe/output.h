@@ -1,7 +1,7 @@
 // wdxprobe's output: what the plug-in lists, and the values it gave.
 #pragma once
 
-#include "tools/wdxprobe/plugin_host.h"
+#include "tools/wdxprobe/file_jobs.h"
 
 #include <string>
 #include <vector>

@@ -194,48 +194,48 @@ void AppendFileTime(std::string& out, std::uint64_t fileTime) {
 }
 
 void AppendShown(std::string& out, int result, std::string_view bytes) {
-  switch (result) {
-  case FieldTypeString:
-  case FieldTypeMultipleChoice:
-  case FieldTypeFullText:
-    out += bytes;
-    return;
-  case FieldTypeWideString:
-  case FieldTypeFullTextWide:
-    AppendWideText(out, bytes);
-    return;
-  case FieldTypeDate:
-    AppendWords(out, bytes, '-', 4);
-    return;
-  case FieldTypeTime:
-    AppendWords(out, bytes, ':', 2);
-    return;
-  case FieldTypeInt:
-    AppendNumber(out, Read<std::int32_t>(bytes));
-    return;
-  case FieldTypeInt64:
-    AppendNumber(out, Read<std::int64_t>(bytes));
-    return;
-  case FieldTypeFloat:
-    if (bytes.size() > 8) {
-      out += bytes.substr(8); // the plug-in's own text for the number
-    } else {
-      AppendNumber(out, Read<double>(bytes));
-    }
-    return;
-  case FieldTypeBoolean:
-    out += Read<std::int32_t>(bytes) != 0 ? "true" : "false";
-    return;
-  case FieldTypeDateTime:
-    AppendFileTime(out, Read<std::uint64_t>(bytes));
-    return;
-  default:
+  const TValueType* type = ValueTypeOf(result);
+  if (type == nullptr) {
     if (const std::string_view word = ResultWord(result); !word.empty()) {
       out += word;
     } else {
       out += "code ";
       AppendNumber(out, result);
     }
+    return;
+  }
+  switch (type->Layout) {
+  case TValueLayout::Text:
+    out += bytes;
+    return;
+  case TValueLayout::WideText:
+    AppendWideText(out, bytes);
+    return;
+  case TValueLayout::Date:
+    AppendWords(out, bytes, '-', 4);
+    return;
+  case TValueLayout::Time:
+    AppendWords(out, bytes, ':', 2);
+    return;
+  case TValueLayout::Int32:
+    AppendNumber(out, Read<std::int32_t>(bytes));
+    return;
+  case TValueLayout::Int64:
+    AppendNumber(out, Read<std::int64_t>(bytes));
+    return;
+  case TValueLayout::Float:
+    if (bytes.size() > 8) {
+      out += bytes.substr(8); // the plug-in's own text for the number
+    } else {
+      AppendNumber(out, Read<double>(bytes));
+    }
+    return;
+  case TValueLayout::Boolean:
+    out += Read<std::int32_t>(bytes) != 0 ? "true" : "false";
+    return;
+  case TValueLayout::FileTime:
+    AppendFileTime(out, Read<std::uint64_t>(bytes));
+    return;
   }
 }
 

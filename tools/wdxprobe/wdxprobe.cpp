@@ -1,13 +1,16 @@
 // wdxprobe: loads a content plug-in as a file manager does, lists its
 // fields, and prints every value it gives for the files named: as a table,
 // as CSV or as JSON. This file is the command line. Loading a plug-in and
-// asking it are in plugin_host, collecting the files in file_collection,
-// the output in output and the formatting of values in value_format.
+// asking it one value are in plugin_module, asking every file's values in
+// file_jobs, collecting the files in file_collection, the output in output
+// and the formatting of values in value_format; what the host takes from
+// its system (charsets, module loading) has a file per system.
 #include "plugin/version.h"
 #include "tools/wdxprobe/detect_expression.h"
 #include "tools/wdxprobe/file_collection.h"
+#include "tools/wdxprobe/file_jobs.h"
+#include "tools/wdxprobe/host_system.h"
 #include "tools/wdxprobe/output.h"
-#include "tools/wdxprobe/plugin_host.h"
 #include "tools/wdxprobe/value_format.h"
 
 #include <CLI/CLI.hpp>
@@ -16,12 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -56,20 +53,6 @@ struct TOptions {
 
 fs::path PathFromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-// Where a host keeps its settings file unless told otherwise.
-std::string DefaultIniPath() {
-#if defined(_WIN32)
-  const char* folder = std::getenv("APPDATA");
-  const std::u8string path = (fs::path(folder != nullptr ? folder : ".") / "wdxprobe.ini").generic_u8string();
-  return std::string(path.begin(), path.end());
-#else
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/wdxprobe.ini";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.config/wdxprobe.ini";
-#endif
-}
-
 // "Name" or "Name{unit}", the column syntax of file managers.
 bool ParseColumn(const std::string& spec, const std::vector<TFieldInfo>& fields, TColumn& column,
                  std::string& error) {
@@ -97,23 +80,6 @@ bool ParseColumn(const std::string& spec, const std::vector<TFieldInfo>& fields,
   column.Asked.UnitIndex = static_cast<int>(found - field->Units.begin());
   column.Title = spec;
   return true;
-}
-
-std::vector<std::string> Utf8Arguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
-#if defined(_WIN32)
-  // The 8-bit argv of Windows loses what the ANSI code page lacks.
-  int count = 0;
-  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) {
-    const std::u8string text = fs::path(wide[i]).u8string();
-    arguments.emplace_back(text.begin(), text.end());
-  }
-  ::LocalFree(wide);
-  return arguments;
-#else
-  return {argv, argv + argc};
-#endif
 }
 
 void WriteOut(const std::string& text) {
@@ -237,10 +203,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-#if defined(_WIN32)
-  // Bytes out as the plug-in gave them, lines ended alike on both systems.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  UseBinaryStandardOutput();
   try {
     return Run(argc, argv);
   } catch (const std::exception& error) {

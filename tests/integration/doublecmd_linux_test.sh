@@ -12,71 +12,38 @@
 # replace this machine's own) into a cache under build/, one folder per set
 # of package versions.
 #
-# With debian13-gtk or debian13-qt, it runs in a Debian 13 root of that
-# toolkit's Double Commander (tests/integration/debian_root.sh), a copy made
-# for the run, where our amd64 package is installed with apt as a user
-# installs it. The test runs itself there again, in its own mount namespace.
-# The GTK run adds the plug-in to Double Commander as the README's users of
-# 1.1 may: cm_AddPlugin given our tar.gz, which installs it from the archive.
-# The others add the entry to doublecmd.xml while Double Commander is
-# closed, as the README tells administrators.
+# With --install DEB (in a Debian 13 root, doublecmd_debian13_test.sh), our
+# package is installed with apt as a user installs it, and the installed
+# Double Commander of TOOLKIT is used. With --add-archive TAR_GZ the plug-in
+# is added to Double Commander as the README's users of 1.1 may: cm_AddPlugin
+# given our tar.gz, which installs it from the archive. Otherwise the entry
+# is added to doublecmd.xml while Double Commander is closed, as the README
+# tells administrators.
 #
-# Usage: doublecmd_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH | debian13-TOOLKIT]
+# Usage: doublecmd_linux_test.sh SOURCE_DIR WORK_DIR SCREENSHOT [ARCH]
+#          [--install DEB --toolkit gtk|qt [--add-archive TAR_GZ]]
 # (ARCH: any of the architecture's names in scripts/linux_architectures.sh)
 set -euo pipefail
 source_dir=$1
 work=$2
 screenshot=$3
-where=${4:-amd64}
+shift 3
+where=amd64
+[ $# -eq 0 ] || [ "${1#--}" != "$1" ] || { where=$1; shift; }
+install_package= add_archive= toolkit=gtk
+while [ $# -gt 0 ]; do
+  case $1 in
+  --install) install_package=$2 ;;
+  --add-archive) add_archive=$2 ;;
+  --toolkit) toolkit=$2 ;;
+  *) echo "doublecmd_linux_test.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
 
 source "$source_dir/tests/integration/common.sh"
 source "$source_dir/scripts/linux_architectures.sh"
-toolkit=gtk
-case $where in
-debian13-*)
-  toolkit=${where#debian13-}
-  linux_architecture amd64
-  # Inside the root, the package to install is given; outside, it is made.
-  [ -n "${KORVEL_INSTALL_PACKAGE:-}" ] || {
-    [ "$(id -u)" -eq 0 ] || { echo "NOT RUN: the run in a Debian 13 root needs root (chroot, mounts)"; exit 77; }
-    timeout 10 unshare --mount true 2>/dev/null ||
-      { echo "NOT RUN: this machine gives no mount namespace (unshare --mount), which the Debian 13 root needs"; exit 77; }
-    root=$("$source_dir/tests/integration/debian_root.sh" "$source_dir" "$toolkit") || exit $?
-    rm -rf --one-file-system "$work"
-    mkdir -p "$work/run"
-    packages=$(KORVEL_PACKAGES=$preset "$source_dir/scripts/package.sh" "$work/run/dist")
-    package=$(echo "$packages" | grep '\.deb$')
-    archive=
-    [ "$toolkit" != gtk ] || archive=$(echo "$packages" | grep '\.tar\.gz$')
-    cp -a "$root" "$work/root"
-    # Inside: the source read-only and the run's folder at the same paths,
-    # this machine's /dev, and its /tmp, where Xvfb's sockets and locks are.
-    status=0
-    timeout 600 unshare --mount --propagation private -- bash -c '
-      set -e
-      root=$1 source_dir=$2 run=$3
-      mkdir -p "$root$source_dir" "$root$run"
-      mount --bind -o ro "$source_dir" "$root$source_dir"
-      mount --bind "$run" "$root$run"
-      mount --rbind /dev "$root/dev"
-      mount --bind /tmp "$root/tmp"
-      mount -t proc proc "$root/proc"
-      shift 3
-      exec chroot "$root" "$@"' - "$work/root" "$source_dir" "$work/run" \
-      env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 KORVEL_INSTALL_PACKAGE="$package" \
-      KORVEL_INSTALL_ARCHIVE="$archive" \
-      bash "$source_dir/tests/integration/doublecmd_test.sh" "$source_dir" "$work/run/test" "$work/run/panel.png" \
-      "$where" || status=$?
-    [ $status -ne 124 ] || fail "the run in the Debian 13 root did not end in 600 s"
-    [ ! -f "$work/run/panel.png" ] || cp "$work/run/panel.png" "$screenshot"
-    # The copy goes; the mounts went with their namespace.
-    rm -rf --one-file-system "$work/root"
-    exit $status
-  }
-  ;;
-*) linux_architecture "$where" || fail "no Linux architecture named $where" ;;
-esac
-arch=$debian
+read -r preset arch _ _ qemu_cpu < <(linux_architecture "$where") || fail "no Linux architecture named $where"
 
 # 1. What it needs, when missing.
 install_missing doublecmd-"$toolkit" "${screen_test_packages[@]}"
@@ -86,7 +53,7 @@ install_missing doublecmd-"$toolkit" "${screen_test_packages[@]}"
 # Debian 12's own adds a Russian desktop of the legacy charset Windows-1251,
 # where Double Commander reads names and texts in that charset.
 locales=(C.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8)
-[ "$where" != amd64 ] || locales+=(ru_RU.CP1251)
+[ "$where" != amd64 ] || [ -n "$install_package" ] || locales+=(ru_RU.CP1251)
 [ "$arch" = amd64 ] || locales=(C.UTF-8 ru_RU.UTF-8)
 generate=0
 for name in "${locales[@]:1}"; do
@@ -119,9 +86,9 @@ chmod 700 "$work/runtime"
 run=()
 [ "$qemu_cpu" = - ] || run=("$source_dir/scripts/qemu.sh" "$qemu_cpu")
 installed=$work/package
-if [ -n "${KORVEL_INSTALL_PACKAGE:-}" ]; then
-  (cd "$(dirname "$KORVEL_INSTALL_PACKAGE")" &&
-    DEBIAN_FRONTEND=noninteractive timeout 300 apt install -y "./$(basename "$KORVEL_INSTALL_PACKAGE")") \
+if [ -n "$install_package" ]; then
+  (cd "$(dirname "$install_package")" &&
+    DEBIAN_FRONTEND=noninteractive timeout 300 apt install -y "./$(basename "$install_package")") \
     >"$work/install.txt" 2>&1 || { cat "$work/install.txt" >&2; fail "apt install of our package failed"; }
   installed=
 else
@@ -226,9 +193,9 @@ stop_doublecmd() { # what was done before
 # the name and the eight fields are added to it. Both panels show ~/Palm,
 # filled anew for each run.
 config=$source_dir/tests/integration/doublecmd_config.py
-python3 "$config" "$work/config" --keys-only ${KORVEL_INSTALL_ARCHIVE:+--install-key "$KORVEL_INSTALL_ARCHIVE"}
+python3 "$config" "$work/config" --keys-only ${add_archive:+--install-key "$add_archive"}
 start_doublecmd C.UTF-8
-if [ -n "${KORVEL_INSTALL_ARCHIVE:-}" ]; then
+if [ -n "$add_archive" ]; then
   # Shift+F11 gives the archive to cm_AddPlugin: Double Commander unpacks it
   # into its plug-in folder, registers the plug-in and opens the plug-in
   # settings, which show it. Its entry is saved as Double Commander ends.
@@ -237,13 +204,13 @@ if [ -n "${KORVEL_INSTALL_ARCHIVE:-}" ]; then
     timeout 10 xdotool windowfocus --sync "$window" key shift+F11 || true
     wait_until 10 options_shown && break
   done
-  options_shown || screen_failure "cm_AddPlugin with $(basename "$KORVEL_INSTALL_ARCHIVE") opened no plug-in settings"
+  options_shown || screen_failure "cm_AddPlugin with $(basename "$add_archive") opened no plug-in settings"
   timeout 10 xdotool key --window "$(timeout 10 xdotool search --onlyvisible --name "^Options" | head -1)" Escape || true
   wait_until 10 eval '! options_shown' || true
 fi
 stop_doublecmd "the first start"
 [ -f "$work/config/doublecmd.xml" ] || fail "Double Commander wrote no configuration"
-if [ -n "${KORVEL_INSTALL_ARCHIVE:-}" ]; then
+if [ -n "$add_archive" ]; then
   plugin=$(python3 - "$work/config/doublecmd.xml" <<'PY'
 import sys, xml.etree.ElementTree as ET
 for plugin in ET.parse(sys.argv[1]).getroot().iter("WdxPlugin"):

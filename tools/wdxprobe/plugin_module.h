@@ -1,9 +1,9 @@
-// Hosting any content plug-in as a file manager does: loading it by path and
-// telling it its settings file, enumerating its fields and units, asking for
-// values (full texts in pieces; every file's values, on worker threads), and
-// unloading it.
+// A content plug-in hosted as a file manager hosts it: loaded by path and
+// told its settings file, its fields and units enumerated, one value asked
+// (a full text in pieces), and unloaded.
 #pragma once
 
+#include "tools/wdxprobe/host_system.h"
 #include "tools/wdxprobe/interface.h"
 
 #include <cstdint>
@@ -59,38 +59,6 @@ std::string JoinedUnits(const TFieldInfo& field);
 // Hosts hand plug-ins a value buffer of this size.
 inline constexpr int ValueBufferSize = 2048;
 
-// A file's name in both forms the exports take, made once per file; one
-// of these serves file after file without asking for memory again.
-struct TPluginFileName {
-  std::string Narrow; // the system's 8-bit code page: ANSI on Windows, the locale's charset on Linux
-  std::u16string Wide;
-  bool HasNarrow = true; // false where the name has no ANSI form, not even a short name
-};
-// `systemPath` as this program holds paths: UTF-8 on Windows, the file
-// system's own bytes on Linux.
-void SetPluginFileName(TPluginFileName& name, const std::string& systemPath);
-
-// An 8-bit text of the plug-in as a host reads it, given here as UTF-8: on
-// Windows in the ANSI code page (UTF-8 where that is 65001); on Linux in the
-// charset of the locale (LC_ALL, LC_CTYPE or LANG; UTF-8 where it names none),
-// a byte that charset does not define as U+FFFD.
-std::string Utf8FromSystem(std::string_view text);
-
-// A file name held as this program holds paths, as UTF-8 for the outputs: on
-// Linux read in the locale's charset, a byte that is no character of it shown
-// as \udc and its value in two hex digits (\udcff for 0xFF), so that the name
-// can be told back; on Windows, where paths are held in UTF-8, as it is.
-std::string Utf8NameFromSystem(std::string_view path);
-
-// UTF-8 text as the terminal takes it: on Linux in the locale's charset, "?"
-// for a character it lacks; on Windows as it is.
-std::string TerminalText(std::string_view utf8);
-
-#if defined(_WIN32)
-// UTF-16 in the ANSI code page; false when a character has no form there.
-bool AnsiFromWide(const std::wstring& wide, std::string& ansi);
-#endif
-
 // One column: a field, and the unit asked for (0 when the field has none).
 struct TAskedField {
   int FieldIndex;
@@ -120,36 +88,3 @@ TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, co
 inline std::string_view ValueBytes(const std::string& bytes, const TValueRef& value) {
   return std::string_view(bytes).substr(value.Offset, value.Length);
 }
-
-// A column of the output: a field and the unit asked for.
-struct TColumn {
-  TAskedField Asked;
-  std::string Title;       // the field's name, with {unit} when one was asked
-  const TFieldInfo* Field; // as the plug-in listed it
-};
-
-struct TFileJob {
-  std::string Path;  // as this program holds paths: a folder argument joined with the path found in it
-  std::string Bytes; // every value's bytes, one after the other
-};
-
-// The values of all files, file after file, a column each.
-struct TResults {
-  std::vector<TFileJob> Jobs;
-  std::vector<TValueRef> Values;
-  std::size_t Columns = 0;
-
-  const TValueRef& Value(std::size_t job, std::size_t column) const { return Values[job * Columns + column]; }
-};
-
-// How the values are asked.
-struct TAskOptions {
-  bool Delay = false; // DelayIfSlow first, then again from a worker thread, as file managers do
-  std::size_t MaxText = 64 * 1024;
-  unsigned Threads = 1;
-};
-
-// Asks every column of every job, spreading the files over the threads, and
-// shows the progress on a terminal's stderr for 50 files or more.
-void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TAskOptions& options,
-            TResults& results);

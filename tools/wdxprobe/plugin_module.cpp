@@ -1,24 +1,9 @@
-#include "tools/wdxprobe/plugin_host.h"
+#include "tools/wdxprobe/plugin_module.h"
+#include "tools/wdxprobe/module.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <fstream>
-
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <thread>
-
-#if defined(_WIN32)
-#include <io.h>
-#include <windows.h>
-#define KORVEL_ISATTY(fd) _isatty(fd)
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-#define KORVEL_ISATTY(fd) isatty(fd)
-#endif
 
 namespace fs = std::filesystem;
 
@@ -41,28 +26,26 @@ std::size_t WideLength(const char* buffer, std::size_t limit) {
 
 // How many bytes of the buffer make up a value of this result.
 std::size_t ValueSize(int result, const char* buffer) {
-  switch (result) {
-  case FieldTypeString:
-  case FieldTypeMultipleChoice:
-  case FieldTypeFullText:
+  const TValueType* type = ValueTypeOf(result);
+  if (type == nullptr) return 0;
+  switch (type->Layout) {
+  case TValueLayout::Text:
     return strnlen(buffer, ValueBufferSize);
-  case FieldTypeWideString:
-  case FieldTypeFullTextWide:
+  case TValueLayout::WideText:
     return WideLength(buffer, ValueBufferSize);
-  case FieldTypeInt:
-  case FieldTypeBoolean:
+  case TValueLayout::Int32:
+  case TValueLayout::Boolean:
     return 4;
-  case FieldTypeFloat: // the number, then the text some plug-ins show instead
+  case TValueLayout::Float: // the number, then the text some plug-ins show instead
     return 8 + strnlen(buffer + 8, ValueBufferSize - 8);
-  case FieldTypeInt64:
-  case FieldTypeDateTime:
+  case TValueLayout::Int64:
+  case TValueLayout::FileTime:
     return 8;
-  case FieldTypeDate:
-  case FieldTypeTime:
+  case TValueLayout::Date:
+  case TValueLayout::Time:
     return 6;
-  default:
-    return 0;
   }
+  return 0;
 }
 
 // The interface's UTF-16 unit is a 16-bit code unit on every system.
@@ -91,11 +74,12 @@ TValueRef AskFullText(const TContentPlugin& plugin, const TPluginFileName& file,
     const int result = Ask(plugin, file, field.FieldIndex, static_cast<int>(offset), buffer.Bytes, flags);
     if (first) value.Result = result;
     if (result == FieldDelayed && first) return value; // nothing started, nothing to release
-    if (result != FieldTypeFullText && result != FieldTypeFullTextWide) break;
+    const TValueType* type = ValueTypeOf(result);
+    if (type == nullptr || !type->InPieces) break;
     const std::size_t piece = ValueSize(result, buffer.Bytes);
     if (piece == 0) break;
     std::size_t taken = std::min(piece, maxText - offset);
-    if (result == FieldTypeFullTextWide) taken &= ~std::size_t{1}; // whole UTF-16 units
+    if (type->Layout == TValueLayout::WideText) taken &= ~std::size_t{1}; // whole UTF-16 units
     bytes.append(buffer.Bytes, taken);
     offset += taken;
     value.Result = result;
@@ -114,74 +98,17 @@ TValueRef AskFullText(const TContentPlugin& plugin, const TPluginFileName& file,
   return value;
 }
 
-#if !defined(_WIN32)
-// The processor an ELF file is built for, from its header; empty for what
-// is not ELF.
-std::string ElfProcessor(const fs::path& path) {
-  constexpr unsigned char ElfMagic[] = {0x7F, 'E', 'L', 'F'};
-  std::ifstream in(path, std::ios::binary);
-  unsigned char header[20] = {};
-  if (!in.read(reinterpret_cast<char*>(header), sizeof header) || std::memcmp(header, ElfMagic, 4) != 0)
-    return {};
-  const unsigned first = header[18], second = header[19]; // e_machine, in the file's byte order
-  const unsigned machine = header[5] == 1 ? first | second << 8 : first << 8 | second;
-  switch (machine) {
-  case 3:
-    return "x86 (32-bit)";
-  case 40:
-    return "32-bit ARM";
-  case 62:
-    return "x86-64";
-  case 183:
-    return "arm64";
-  default:
-    return "ELF machine " + std::to_string(machine) + (header[4] == 2 ? ", 64-bit" : ", 32-bit");
-  }
-}
-#endif
-
 } // namespace
 
-void* FindExport(const TContentPlugin& plugin, const char* name) {
-#if defined(_WIN32)
-  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(plugin.Module), name));
-#else
-  return ::dlsym(plugin.Module, name);
-#endif
-}
+void* FindExport(const TContentPlugin& plugin, const char* name) { return ModuleExport(plugin.Module, name); }
 
 bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TContentPlugin& plugin,
                        std::string& error) {
   // A bare name would send the loader searching the system's folders.
   std::error_code ignored;
   const fs::path path = fs::absolute(given, ignored);
-#if defined(_WIN32)
-  plugin.Module = reinterpret_cast<void*>(::LoadLibraryW(path.c_str()));
-  if (plugin.Module == nullptr) {
-    const DWORD code = ::GetLastError();
-    error = "cannot load " + path.string() + ": Windows error " + std::to_string(code);
-    // The one users meet: a DLL of the other width, as a 64-bit host meets a 32-bit plug-in.
-    if (code == ERROR_BAD_EXE_FORMAT) {
-      error += sizeof(void*) == 8 ? ", not a 64-bit DLL (wdxprobe.exe loads 32-bit ones)"
-                                  : ", not a 32-bit DLL (wdxprobe64.exe loads 64-bit ones)";
-    }
-    return false;
-  }
-#else
-  plugin.Module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (plugin.Module == nullptr) {
-    error = "cannot load " + path.string() + ": " + ::dlerror();
-    // The C library says "No such file or directory" of a library for
-    // another processor, the one users meet with a package of another
-    // architecture: say what it is.
-    const std::string processor = ElfProcessor(path);
-    if (!processor.empty() && processor != ElfProcessor("/proc/self/exe")) {
-      error = "cannot load " + path.string() + ": a library for " + processor + ", not for " +
-              ElfProcessor("/proc/self/exe") + " as this wdxprobe";
-    }
-    return false;
-  }
-#endif
+  plugin.Module = OpenModule(path, error);
+  if (plugin.Module == nullptr) return false;
   plugin.GetDetectString = Symbol<ContentGetDetectStringFunc>(plugin, "ContentGetDetectString");
   plugin.GetSupportedField = Symbol<ContentGetSupportedFieldFunc>(plugin, "ContentGetSupportedField");
   plugin.GetValue = Symbol<ContentGetValueFunc>(plugin, "ContentGetValue");
@@ -206,13 +133,7 @@ bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TConte
     params.Size = sizeof params;
     params.PluginInterfaceVersionLow = InterfaceVersionLow;
     params.PluginInterfaceVersionHi = InterfaceVersionHigh;
-#if defined(_WIN32)
-    std::string ansiIni; // an 8-bit text: in the ANSI code page
-    AnsiFromWide(fs::path(std::u8string(iniPath.begin(), iniPath.end())).wstring(), ansiIni);
-    ansiIni.copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
-#else
-    iniPath.copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
-#endif
+    SystemIniName(iniPath).copy(params.DefaultIniName, sizeof params.DefaultIniName - 1);
     plugin.SetDefaultParams(&params);
   }
   return true;
@@ -221,11 +142,7 @@ bool LoadContentPlugin(const fs::path& given, const std::string& iniPath, TConte
 void UnloadContentPlugin(TContentPlugin& plugin) {
   if (plugin.Module == nullptr) return;
   if (plugin.PluginUnloading != nullptr) plugin.PluginUnloading();
-#if defined(_WIN32)
-  ::FreeLibrary(static_cast<HMODULE>(plugin.Module));
-#else
-  ::dlclose(plugin.Module);
-#endif
+  CloseModule(plugin.Module);
   plugin = {};
 }
 
@@ -265,7 +182,7 @@ std::string JoinedUnits(const TFieldInfo& field) {
 
 TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, const TAskedField& field,
                    int flags, std::size_t maxText, std::string& bytes) {
-  if (field.Type == FieldTypeFullText || field.Type == FieldTypeFullTextWide) {
+  if (const TValueType* type = ValueTypeOf(field.Type); type != nullptr && type->InPieces) {
     return AskFullText(plugin, file, field, flags, maxText, bytes);
   }
   TValueBuffer buffer;
@@ -277,58 +194,4 @@ TValueRef AskField(const TContentPlugin& plugin, const TPluginFileName& file, co
   value.Length = static_cast<std::uint32_t>(ValueSize(value.Result, buffer.Bytes));
   bytes.append(buffer.Bytes, value.Length);
   return value;
-}
-
-namespace {
-
-// A file manager asks with DelayIfSlow on its drawing thread and, when the
-// plug-in defers, again without it from a worker thread.
-TValueRef AskAsHostDoes(const TContentPlugin& plugin, const TPluginFileName& name, const TAskedField& field,
-                        const TAskOptions& options, std::string& bytes) {
-  if (!options.Delay) return AskField(plugin, name, field, 0, options.MaxText, bytes);
-  const std::size_t before = bytes.size();
-  TValueRef first = AskField(plugin, name, field, DelayIfSlow, options.MaxText, bytes);
-  if (first.Result != FieldDelayed) return first;
-  bytes.resize(before);
-  TValueRef second;
-  std::thread worker([&] { second = AskField(plugin, name, field, 0, options.MaxText, bytes); });
-  worker.join();
-  second.WasDelayed = true;
-  return second;
-}
-
-} // namespace
-
-void AskAll(const TContentPlugin& plugin, const std::vector<TColumn>& columns, const TAskOptions& options,
-            TResults& results) {
-  results.Columns = columns.size();
-  results.Values.resize(results.Jobs.size() * columns.size());
-  std::atomic<std::size_t> next{0};
-  std::atomic<std::size_t> done{0};
-  auto work = [&] {
-    TPluginFileName name; // once per file, not per value, in memory kept from file to file
-    for (std::size_t i = next++; i < results.Jobs.size(); i = next++) {
-      TFileJob& job = results.Jobs[i];
-      SetPluginFileName(name, job.Path);
-      for (std::size_t column = 0; column < columns.size(); ++column) {
-        results.Values[i * columns.size() + column] =
-            AskAsHostDoes(plugin, name, columns[column].Asked, options, job.Bytes);
-      }
-      ++done;
-    }
-  };
-  const bool showProgress = KORVEL_ISATTY(2) && results.Jobs.size() >= 50;
-  std::vector<std::thread> threads;
-  for (unsigned t = 1; t < std::max(1u, options.Threads); ++t) threads.emplace_back(work);
-  if (showProgress) {
-    threads.emplace_back(work);
-    while (done < results.Jobs.size()) {
-      std::fprintf(stderr, "\r%zu of %zu files", done.load(), results.Jobs.size());
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  } else {
-    work(); // the main thread is one of the workers
-  }
-  for (auto& thread : threads) thread.join();
-  if (showProgress) std::fprintf(stderr, "\r%zu of %zu files\n", results.Jobs.size(), results.Jobs.size());
 }
