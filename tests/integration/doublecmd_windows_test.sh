@@ -28,9 +28,13 @@ install_missing "${screen_test_packages[@]}" unzip
 doublecmd=$("$source_dir/tests/integration/build_doublecmd_windows.sh" "$source_dir/build/doublecmd-windows" "$arch" | tail -1)
 rm -rf "$work"
 mkdir -p "$work"
-zip=$("$source_dir/scripts/package.sh" "$work/dist" | grep -- '-windows.zip$')
+zip=$(KORVEL_PACKAGES=windows "$source_dir/scripts/package.sh" "$work/dist" | grep -- '-windows.zip$')
 build_preset "$preset" wdxprobe >/dev/null
 probe=$source_dir/build/$preset/tools/wdxprobe.exe
+# The samples are written by this machine's own palm-samples: the zip's is
+# 32-bit, which not every Wine runs.
+build_preset linux palm-samples >/dev/null
+samples=$source_dir/build/linux/tools/palm-samples
 wine=$source_dir/scripts/wine.sh
 export WINEPREFIX=$work/prefix
 timeout 300 "$wine" "$probe" --version >/dev/null || fail "Wine did not make its prefix in 300 s"
@@ -42,8 +46,8 @@ settings=$drive_c/DoubleCmd/settings
 folder='C:\Palm'
 while [ ${#folder} -le 300 ]; do folder+='\Sauvegardes du Palm de Zoe 2003'; done
 panel=$drive_c/$(printf '%s' "${folder#C:\\}" | tr '\\' /)
-"$source_dir/build/linux/tools/palm-samples" "$panel"
-"$source_dir/build/linux/tools/palm-samples" --names "$work/names"
+"$samples" "$panel"
+"$samples" --names "$work/names"
 
 pids=()
 cleanup() {
