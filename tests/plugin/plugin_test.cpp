@@ -335,11 +335,12 @@ TEST_F(ValueRequests, DeepPathsGiveTheirValues) {
   const Case cases[] = {{259, u'd', true},  {260, u'd', true},      {300, u'd', true},
                         {1000, u'd', true}, {300, u'\u00E9', true}, {1000, u'\u00E9', true}};
 #else
-  // PATH_MAX is 4,096 bytes with the NUL.
-  const Case cases[] = {{300, u'd', true},        {1000, u'd', true},      {4000, u'd', true},
-                        {4095, u'd', true},       {4096, u'd', false},     {300, u'\u00E9', true},
-                        {1000, u'\u0416', true},  {4000, u'\u30E1', true}, {4095, u'\u30E1', true},
-                        {4096, u'\u30E1', false}, {5000, u'\u30E1', false}};
+  // PATH_MAX is 4,096 bytes with the NUL; a name of 260 units or more is converted on the heap.
+  const Case cases[] = {{259, u'd', true},       {260, u'd', true},       {300, u'd', true},
+                        {1000, u'd', true},      {4000, u'd', true},      {4095, u'd', true},
+                        {4096, u'd', false},     {300, u'\u00E9', true},  {1000, u'\u0416', true},
+                        {4000, u'\u30E1', true}, {4095, u'\u30E1', true}, {4096, u'\u30E1', false},
+                        {5000, u'\u30E1', false}};
 #endif
   const auto shortPath = Name("MemoDB.PDB");
   for (const auto& c : cases) {
