@@ -94,6 +94,12 @@ template <typename Undefined> std::string Utf8FromLocale(std::string_view text, 
 
 void SetPluginFileName(TPluginFileName& name, const std::string& systemPath) {
   name.Narrow = systemPath;
+  // Most names are ASCII, which every locale's charset holds as it is.
+  if (std::all_of(systemPath.begin(), systemPath.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    name.Wide.assign(systemPath.begin(), systemPath.end());
+    return;
+  }
   const std::string utf16 = ConvertAll("UTF-16LE", LocaleCharset().c_str(), systemPath,
                                        [](std::string& out, std::string_view rest) {
                                          out += rest[0];
