@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <cstddef>
-#include <string_view>
 
 // The longest path the system opens, in UTF-16 code units; longer paths are
 // never opened. Windows opens 32,767 units through the \\?\ form; Linux opens
